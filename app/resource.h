@@ -1,0 +1,3 @@
+#pragma once
+#define IDI_SEQUORA 100
+#define IDR_LOGO 101

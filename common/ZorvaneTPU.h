@@ -1,0 +1,85 @@
+// The common routines unit: settings in the registry, the application data folder and file
+// writing, registration in the Run key, shell and system queries, user messages and opening
+// things through the shell. The Windows-free routines are declared in ZorvaneText.h.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "common/ZorvaneText.h"
+
+// ---- Settings store ---------------------------------------------------------------------------
+bool RegKeyExists(HKEY root, const std::string& keyPath);
+int32_t RegReadInteger(HKEY root, const std::string& keyPath, const std::string& name, bool mayCreate,
+                       int32_t defaultValue);
+bool RegReadBool(HKEY root, const std::string& keyPath, const std::string& name, bool mayCreate,
+                 bool defaultValue);
+bool RegWriteInteger(HKEY root, const std::string& keyPath, const std::string& name, int32_t value,
+                     bool lazyWrite, bool mayCreate);
+bool RegWriteBool(HKEY root, const std::string& keyPath, const std::string& name, bool value,
+                  bool lazyWrite, bool mayCreate);
+
+int32_t AppReadInteger(const std::string& section, const std::string& name, int32_t defaultValue);
+bool AppReadBool(const std::string& section, const std::string& name, bool defaultValue);
+void AppWriteInteger(const std::string& section, const std::string& name, int32_t value);
+void AppWriteBool(const std::string& section, const std::string& name, bool value);
+bool AppSettingsExist(const std::string& section);
+
+// ---- Application data folder and files --------------------------------------------------------
+std::string GetAppDataFolder(const std::string& section);
+std::string GetAppFolder();
+bool FolderExists(const std::string& path);
+bool ForceFolder(const std::string& folder);
+bool FileExists(const std::string& name);  // a file, not a folder; silent
+bool FileExistsMsg(const std::string& name);
+bool CanWriteTo(const std::string& name);
+bool StringToFile(const std::string& name, const std::string& text, bool overwrite);
+
+// ---- Run-key helpers --------------------------------------------------------------------------
+extern const char* const kRunKeyPath;  // "Software\Microsoft\Windows\CurrentVersion\Run"
+void SetRunAtStartup(const std::string& programPath, bool enable);
+void SetSelfRunAtStartup(bool enable);
+// A name=value line per value, in the registry's enumeration order. Raises ERegistryException
+// "Invalid data type for '%s'" for a value that is not text.
+bool RegReadValues(HKEY root, const std::string& keyPath, bool mayCreate, std::vector<std::string>& lines);
+bool DeleteAllValues(HKEY root, const std::string& keyPath);
+
+// ---- Shell and system queries ------------------------------------------------------------------
+enum class OSVersion { Unknown, Win95, Win98, WinMe, WinNT4, Win2000, WinXP, WinServer2003, WinVista, Win7 };
+
+std::string GetSpecialFolder(int csidl);
+std::string ResolveShortcut(const std::string& fileName);
+std::string GetAppExeName();  // the running executable's full path
+std::string GetAppVersion();
+std::string GetAppVersionShort();
+int GetPlatformId();
+bool IsWinNT();
+bool IsWin9x();
+bool IsWin7OrNewer();
+OSVersion GetOSVersion();
+int GetElevationType();
+bool IsElevated();
+bool IsInAdminGroup();
+bool HasAdminRights();
+
+// ---- Shell open -------------------------------------------------------------------------------
+[[nodiscard]] bool ExecuteFile(const std::string& target, const std::string& params = {});
+
+// The program's message sink: real modal message boxes (installed at start-up).
+bool ShowMessageBoxSink(const UserMessage& message);
+
+// ---- Test seams ---------------------------------------------------------------------------------
+// Tests redirect what the routines would otherwise take from the live system, so that they never
+// touch the real user's Run key, Startup folders or settings. Registry roots are redirected with
+// RegOverridePredefKey by the tests themselves.
+namespace seams {
+// An empty path removes the override for that folder number.
+void OverrideSpecialFolder(int csidl, const std::string& path);
+// Overrides the platform id and administrator-rights answers used by GetAppDataFolder;
+// reset with ResetSystemQueries().
+void OverridePlatformId(int platformId);
+void OverrideHasAdminRights(bool hasRights);
+void ResetSystemQueries();
+}  // namespace seams
