@@ -35,8 +35,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     RegisterClassExA(&wc);
 
     std::string caption = "Sequora v" + GetAppVersionShort();
-    HWND window = CreateWindowExA(0, "TFrmMain", caption.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 1000,
-                                  420, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, "TFrmMain", caption.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 1000, 420,
+                                  nullptr, nullptr, instance, nullptr);
     ShowWindow(window, showCommand);
 
     MSG msg;

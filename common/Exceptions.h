@@ -6,17 +6,17 @@
 #include <string>
 
 class Exception : public std::runtime_error {
-public:
+  public:
     explicit Exception(const std::string& message) : std::runtime_error(message) {}
     // The class name shown by the global error handler ("EConvertError", ...).
     virtual const char* ClassName() const noexcept { return "Exception"; }
 };
 
-#define SEQUORA_EXCEPTION(Name)                                              \
-    class Name : public Exception {                                          \
-    public:                                                                  \
-        using Exception::Exception;                                          \
-        const char* ClassName() const noexcept override { return #Name; }    \
+#define SEQUORA_EXCEPTION(Name)                                           \
+    class Name : public Exception {                                       \
+      public:                                                             \
+        using Exception::Exception;                                       \
+        const char* ClassName() const noexcept override { return #Name; } \
     }
 
 SEQUORA_EXCEPTION(EConvertError);          // "'%s' is not a valid integer value"
@@ -34,13 +34,13 @@ SEQUORA_EXCEPTION(EOSError);               // a failed system call (COM object c
 // has none, followed by the unit and line that checked it, e.g.
 // "Assertion failure (FormMain, line 506)".
 class EAssertionFailed : public Exception {
-public:
+  public:
     EAssertionFailed(const std::string& text, const char* unit, int line);
     const char* ClassName() const noexcept override { return "EAssertionFailed"; }
     const std::string& Unit() const noexcept { return unit_; }
     int Line() const noexcept { return line_; }
 
-private:
+  private:
     std::string unit_;
     int line_;
 };

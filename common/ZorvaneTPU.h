@@ -12,14 +12,28 @@
 
 // ---- Settings store ---------------------------------------------------------------------------
 bool RegKeyExists(HKEY root, const std::string& keyPath);
-int32_t RegReadInteger(HKEY root, const std::string& keyPath, const std::string& name, bool mayCreate,
+int32_t RegReadInteger(HKEY root,
+                       const std::string& keyPath,
+                       const std::string& name,
+                       bool mayCreate,
                        int32_t defaultValue);
-bool RegReadBool(HKEY root, const std::string& keyPath, const std::string& name, bool mayCreate,
+bool RegReadBool(HKEY root,
+                 const std::string& keyPath,
+                 const std::string& name,
+                 bool mayCreate,
                  bool defaultValue);
-bool RegWriteInteger(HKEY root, const std::string& keyPath, const std::string& name, int32_t value,
-                     bool lazyWrite, bool mayCreate);
-bool RegWriteBool(HKEY root, const std::string& keyPath, const std::string& name, bool value,
-                  bool lazyWrite, bool mayCreate);
+bool RegWriteInteger(HKEY root,
+                     const std::string& keyPath,
+                     const std::string& name,
+                     int32_t value,
+                     bool lazyWrite,
+                     bool mayCreate);
+bool RegWriteBool(HKEY root,
+                  const std::string& keyPath,
+                  const std::string& name,
+                  bool value,
+                  bool lazyWrite,
+                  bool mayCreate);
 
 int32_t AppReadInteger(const std::string& section, const std::string& name, int32_t defaultValue);
 bool AppReadBool(const std::string& section, const std::string& name, bool defaultValue);

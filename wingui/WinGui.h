@@ -1,0 +1,578 @@
+// The GUI layer: a small component/control framework over Win32 and comctl32.
+//
+// Every control is owned by a component (its owner deletes it) and placed in a parent window
+// control. Bounds are given in 96-dpi pixels relative to the parent's client area and scaled to
+// the monitor's DPI when applied to the window. Align and Anchors lay children out when their
+// parent's size changes. Every event handler runs inside one exception boundary (Guarded) that
+// hands errors to Application's global error handler, so the message loop always goes on.
+//
+// Graphic controls (labels, images, the scanner bar) are realised as child windows too, for
+// painting and hit testing, but the framework treats them as non-window controls
+// (IsWindowControl() is false): they take no focus and are not double-buffered on request.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// ---- Basic types --------------------------------------------------------------------------------
+
+class TObject {
+  public:
+    virtual ~TObject() = default;
+};
+
+using TNotifyEvent = std::function<void(TObject* sender)>;
+
+// Colours: an RGB value (0x00BBGGRR), or a system colour when kSystemColorFlag is set.
+using TColor = uint32_t;
+constexpr TColor kSystemColorFlag = 0x80000000u;
+constexpr TColor clBlack = 0x000000, clMaroon = 0x000080, clGreen = 0x008000, clOlive = 0x008080,
+                 clNavy = 0x800000, clPurple = 0x800080, clTeal = 0x808000, clGray = 0x808080,
+                 clSilver = 0xC0C0C0, clRed = 0x0000FF, clLime = 0x00FF00, clYellow = 0x00FFFF,
+                 clBlue = 0xFF0000, clFuchsia = 0xFF00FF, clAqua = 0xFFFF00, clWhite = 0xFFFFFF;
+constexpr TColor clBtnFace = kSystemColorFlag | COLOR_BTNFACE;
+constexpr TColor clBtnShadow = kSystemColorFlag | COLOR_BTNSHADOW;
+constexpr TColor clBtnHighlight = kSystemColorFlag | COLOR_BTNHIGHLIGHT;
+constexpr TColor clWindow = kSystemColorFlag | COLOR_WINDOW;
+constexpr TColor clWindowText = kSystemColorFlag | COLOR_WINDOWTEXT;
+constexpr TColor clHighlight = kSystemColorFlag | COLOR_HIGHLIGHT;
+constexpr TColor clHighlightText = kSystemColorFlag | COLOR_HIGHLIGHTTEXT;
+constexpr TColor clInfoBk = kSystemColorFlag | COLOR_INFOBK;
+constexpr TColor clDefault = 0x20000000u;  // "the parent's colour" where a control allows it
+COLORREF ColorToRGB(TColor color);
+
+enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
+enum TAnchorKind : unsigned { akLeft = 1, akTop = 2, akRight = 4, akBottom = 8 };
+using TAnchors = unsigned;
+constexpr TAnchors kDefaultAnchors = akLeft | akTop;
+
+enum TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+
+enum TCursor { crDefault, crArrow, crHandPoint, crHourGlass, crIBeam, crSizeWE, crSizeNS, crCross };
+
+enum TFontStyle : unsigned { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+using TFontStyles = unsigned;
+
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+enum TShiftFlag : unsigned {
+    ssShift = 1,
+    ssAlt = 2,
+    ssCtrl = 4,
+    ssLeft = 8,
+    ssRight = 16,
+    ssMiddle = 32,
+    ssDouble = 64
+};
+using TShiftState = unsigned;
+TShiftState ShiftStateFromKeys();  // the keyboard's Shift/Ctrl/Alt state right now
+
+// A font description; the default is the window font of the main window: "MS Sans Serif",
+// 8 point (height -11 at 96 dpi).
+struct TFont {
+    std::string Name = "MS Sans Serif";
+    int Height = -11;  // in 96-dpi pixels; negative: character height, as LOGFONT
+    TFontStyles Style = 0;
+    TColor Color = clWindowText;
+    bool operator==(const TFont&) const = default;
+};
+
+// ---- Canvas -------------------------------------------------------------------------------------
+
+// Drawing on a device context, with a brush, a pen and a font of its own. Coordinates are device
+// pixels. The canvas selects its objects into the DC and restores the DC's own on destruction.
+class TCanvas {
+  public:
+    explicit TCanvas(HDC dc);
+    ~TCanvas();
+    TCanvas(const TCanvas&) = delete;
+    TCanvas& operator=(const TCanvas&) = delete;
+
+    HDC Handle() const { return dc_; }
+    TColor BrushColor() const { return brushColor_; }
+    void SetBrushColor(TColor color);
+    TColor PenColor() const { return penColor_; }
+    void SetPenColor(TColor color);
+    void SetPenWidth(int width);
+    const TFont& Font() const { return font_; }
+    void SetFont(const TFont& font, int dpi = 96);
+
+    void FillRect(const RECT& rect);                           // with the brush
+    void Rectangle(int left, int top, int right, int bottom);  // pen outline, brush fill
+    void FrameRect(const RECT& rect);                          // one-pixel frame in the brush colour
+    void MoveTo(int x, int y);
+    void LineTo(int x, int y);
+    void TextOut(int x, int y, const std::string& text);  // transparent background
+    // Fills the rectangle with the brush and draws the text at (x, y), clipped to the rectangle.
+    void TextRect(const RECT& rect, int x, int y, const std::string& text);
+    SIZE TextExtent(const std::string& text);
+    void Pixel(int x, int y, TColor color);
+    COLORREF PixelAt(int x, int y) const;
+
+  private:
+    void Apply();
+    HDC dc_;
+    int savedDc_;
+    TColor brushColor_ = clWhite;
+    TColor penColor_ = clBlack;
+    int penWidth_ = 1;
+    TFont font_;
+    int fontDpi_ = 96;
+    HBRUSH brush_ = nullptr;
+    HPEN pen_ = nullptr;
+    HFONT hfont_ = nullptr;
+};
+
+// ---- Components and controls -------------------------------------------------------------------
+
+// A component owns the components created with it as owner and deletes them, in reverse order
+// of creation, when it is destroyed.
+class TComponent : public TObject {
+  public:
+    explicit TComponent(TComponent* owner);
+    ~TComponent() override;
+    TComponent(const TComponent&) = delete;
+    TComponent& operator=(const TComponent&) = delete;
+
+    TComponent* Owner() const { return owner_; }
+    const std::vector<TComponent*>& Components() const { return components_; }
+    TComponent* FindComponent(const std::string& name) const;
+
+    std::string Name;
+    intptr_t Tag = 0;
+
+  private:
+    TComponent* owner_;
+    std::vector<TComponent*> components_;
+};
+
+class TWinControl;
+class TForm;
+
+class TControl : public TComponent {
+  public:
+    explicit TControl(TComponent* owner);
+    ~TControl() override;
+
+    TWinControl* Parent() const { return parent_; }
+    void SetParent(TWinControl* parent);
+    TForm* ParentForm() const;  // the top-level form this control is placed on, or null
+
+    // Bounds in 96-dpi pixels, relative to the parent's client area.
+    int Left() const { return left_; }
+    int Top() const { return top_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    virtual void SetBounds(int left, int top, int width, int height);
+    void SetLeft(int value) { SetBounds(value, top_, width_, height_); }
+    void SetTop(int value) { SetBounds(left_, value, width_, height_); }
+    void SetWidth(int value) { SetBounds(left_, top_, value, height_); }
+    void SetHeight(int value) { SetBounds(left_, top_, width_, value); }
+    // The client area in 96-dpi pixels (the whole control for most controls).
+    virtual int ClientWidth() const { return width_; }
+    virtual int ClientHeight() const { return height_; }
+
+    TAlign Align() const { return align_; }
+    void SetAlign(TAlign align);
+    TAnchors Anchors() const { return anchors_; }
+    void SetAnchors(TAnchors anchors);
+
+    bool Visible() const { return visible_; }
+    void SetVisible(bool visible);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+
+    const std::string& Caption() const { return caption_; }
+    virtual void SetCaption(const std::string& caption);
+
+    const std::string& Hint() const { return hint_; }
+    void SetHint(const std::string& hint);  // a CR breaks the hint into lines
+    bool ShowHint() const { return showHint_; }
+    void SetShowHint(bool show);  // also switches ParentShowHint off, as the framework does
+    bool ParentShowHint() const { return parentShowHint_; }
+    void SetParentShowHint(bool value);
+    bool EffectiveShowHint() const;  // ShowHint, or the parent's when ParentShowHint is on
+
+    const TFont& Font() const { return font_; }
+    void SetFont(const TFont& font);
+    void SetFontColor(TColor color);
+    void SetFontStyle(TFontStyles style);
+    TColor Color() const { return color_; }
+    void SetColor(TColor color);
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor);
+
+    TNotifyEvent OnClick;
+
+    // True for controls that are windows in the framework's sense (can hold focus and children,
+    // can be double-buffered); false for graphic controls.
+    virtual bool IsWindowControl() const { return false; }
+
+    HWND Handle();  // the control's window, created on demand
+    bool HandleAllocated() const { return hwnd_ != nullptr; }
+    int Dpi() const;               // the DPI the control is shown at (96 when not shown)
+    int Scale(int value) const;    // 96-dpi pixels -> device pixels
+    int Unscale(int value) const;  // device pixels -> 96-dpi pixels
+    void Invalidate();
+    void Repaint();                            // invalidate and paint now
+    POINT ScreenToClient(POINT screen) const;  // device pixels
+
+  protected:
+    struct CreateParams {
+        std::string className;  // a registered or system class ("BUTTON", "msctls_statusbar32")
+        DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+        DWORD exStyle = 0;
+        bool ownClass = true;  // true: the framework registers className with its own WndProc
+    };
+    virtual void FillCreateParams(CreateParams& params);
+    virtual void CreateWnd();
+    virtual void DestroyWnd();
+    virtual void AfterCreateWnd() {}
+
+    // Message handling. The default passes the message to the window class's own procedure
+    // (a subclassed standard control) or DefWindowProc.
+    virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam);
+
+    virtual void Click();  // runs OnClick
+    virtual void MouseEnter() {}
+    virtual void MouseLeave() {}
+    virtual void MouseDown(TMouseButton, TShiftState, int /*x*/, int /*y*/) {}
+    virtual void MouseUp(TMouseButton, TShiftState, int /*x*/, int /*y*/) {}
+    virtual void MouseMove(TShiftState, int /*x*/, int /*y*/) {}
+    virtual void DblClick() {}
+    // Painting for controls that draw themselves: the canvas is a memory DC when the control is
+    // double-buffered. The default fills the client area with Color.
+    virtual void Paint(TCanvas& canvas);
+    virtual bool PaintsItself() const { return false; }  // true: WM_PAINT goes to Paint
+    virtual void FontChanged() {}
+    virtual void BoundsChanged() {}
+
+    HWND hwnd_ = nullptr;
+    WNDPROC classProc_ = nullptr;  // the standard control's own procedure when subclassed
+
+  private:
+    friend class TWinControl;
+    friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM);
+    void ApplyBounds();
+    void ApplyFont();
+    void UpdateAnchorRules();
+
+    TWinControl* parent_ = nullptr;
+    int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+    TAlign align_ = alNone;
+    TAnchors anchors_ = kDefaultAnchors;
+    bool visible_ = true;
+    bool enabled_ = true;
+    std::string caption_;
+    std::string hint_;
+    bool showHint_ = false;
+    bool parentShowHint_ = true;
+    TFont font_;
+    TColor color_ = clBtnFace;
+    TCursor cursor_ = crDefault;
+    HFONT hfont_ = nullptr;
+    bool mouseInside_ = false;
+    // Anchor rules: the distances to the parent's edges when the anchors were set.
+    int anchorRight_ = 0, anchorBottom_ = 0, anchorParentWidth_ = 0, anchorParentHeight_ = 0;
+};
+
+// A control that can hold child controls, take focus and be double-buffered.
+class TWinControl : public TControl {
+  public:
+    explicit TWinControl(TComponent* owner);
+    ~TWinControl() override;
+
+    bool IsWindowControl() const override { return true; }
+    const std::vector<TControl*>& Controls() const { return controls_; }
+    bool DoubleBuffered() const { return doubleBuffered_; }
+    void SetDoubleBuffered(bool value);
+    int TabOrder() const { return tabOrder_; }
+    void SetTabOrder(int order);  // orders the window among its siblings (Tab moves in this order)
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool value);
+    void SetFocus();
+    bool Focused() const;
+    // Lays the children out by Align and Anchors (called when the client size changes).
+    void Realign();
+
+  protected:
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void AfterCreateWnd() override;
+
+  private:
+    friend class TControl;
+    void InsertControl(TControl* control);
+    void RemoveControl(TControl* control);
+    std::vector<TControl*> controls_;
+    bool doubleBuffered_ = false;
+    int tabOrder_ = -1;
+    bool tabStop_ = false;
+};
+
+// A window control that paints itself through Paint (double-buffered when asked).
+class TCustomControl : public TWinControl {
+  public:
+    explicit TCustomControl(TComponent* owner);
+
+  protected:
+    bool PaintsItself() const override { return true; }
+};
+
+// A non-window control that paints itself (see the note at the top).
+class TGraphicControl : public TControl {
+  public:
+    explicit TGraphicControl(TComponent* owner);
+
+  protected:
+    bool PaintsItself() const override { return true; }
+};
+
+// ---- Standard controls ----------------------------------------------------------------------
+
+class TPanel : public TCustomControl {
+  public:
+    explicit TPanel(TComponent* owner);  // raised outer bevel of width 1, no inner bevel
+    TBevelCut BevelOuter() const { return bevelOuter_; }
+    void SetBevelOuter(TBevelCut value);
+    TBevelCut BevelInner() const { return bevelInner_; }
+    void SetBevelInner(TBevelCut value);
+    int BevelWidth() const { return bevelWidth_; }
+    void SetBevelWidth(int value);
+
+  protected:
+    void Paint(TCanvas& canvas) override;
+
+  private:
+    TBevelCut bevelOuter_ = bvRaised;
+    TBevelCut bevelInner_ = bvNone;
+    int bevelWidth_ = 1;
+};
+
+// Draws a 3-D frame of the given kind and width inside rect and shrinks rect by it.
+void DrawBevel(TCanvas& canvas, RECT& rect, TBevelCut kind, int width);
+
+class TButton : public TWinControl {
+  public:
+    explicit TButton(TComponent* owner);
+    bool WordWrap() const { return wordWrap_; }
+    void SetWordWrap(bool value);
+
+  protected:
+    void FillCreateParams(CreateParams& params) override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    bool wordWrap_ = false;
+};
+
+// A check box whose Checked setter runs OnClick whenever it changes the state, as a click does.
+class TCheckBox : public TWinControl {
+  public:
+    explicit TCheckBox(TComponent* owner);
+    bool Checked() const { return checked_; }
+    void SetChecked(bool value);
+
+  protected:
+    void FillCreateParams(CreateParams& params) override;
+    void AfterCreateWnd() override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    bool checked_ = false;
+};
+
+class TLabel : public TGraphicControl {
+  public:
+    explicit TLabel(TComponent* owner);  // auto-size on, transparent
+    bool AutoSize() const { return autoSize_; }
+    void SetAutoSize(bool value);
+    void SetCaption(const std::string& caption) override;
+
+  protected:
+    void Paint(TCanvas& canvas) override;
+    void FontChanged() override;
+
+  private:
+    void AdjustSize();
+    bool autoSize_ = true;
+};
+
+// Shows a PNG picture (with alpha), optionally centred, scaled proportionally and transparent.
+class TImage : public TGraphicControl {
+  public:
+    explicit TImage(TComponent* owner);
+    ~TImage() override;
+    [[nodiscard]] bool LoadPng(const void* data, size_t size);               // false for data that is no PNG
+    [[nodiscard]] bool LoadPngResource(HINSTANCE instance, int resourceId);  // an RCDATA resource
+    int PictureWidth() const { return pictureWidth_; }
+    int PictureHeight() const { return pictureHeight_; }
+    bool AutoSize = false, Center = false, Proportional = false, Transparent = false;
+
+  protected:
+    void Paint(TCanvas& canvas) override;
+
+  private:
+    HBITMAP bitmap_ = nullptr;  // 32-bit premultiplied BGRA
+    int pictureWidth_ = 0, pictureHeight_ = 0;
+};
+
+class TStatusBar : public TWinControl {
+  public:
+    explicit TStatusBar(TComponent* owner);  // aligned to the bottom, 19 pixels high
+    bool SimplePanel() const { return simplePanel_; }
+    void SetSimplePanel(bool value);
+    const std::string& SimpleText() const { return simpleText_; }
+    void SetSimpleText(const std::string& text);
+
+  protected:
+    void FillCreateParams(CreateParams& params) override;
+    void AfterCreateWnd() override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool acceptsControls_ = false;  // set by subclasses that host child controls
+
+  private:
+    bool simplePanel_ = false;
+    std::string simpleText_;
+};
+
+// A window-message timer: OnTimer runs on the GUI thread every Interval milliseconds while
+// Enabled. Tag is free for the owner's use.
+class TTimer : public TComponent {
+  public:
+    explicit TTimer(TComponent* owner);  // enabled, 1000 ms
+    ~TTimer() override;
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool value);
+    unsigned Interval() const { return interval_; }
+    void SetInterval(unsigned milliseconds);
+    TNotifyEvent OnTimer;
+
+  private:
+    void Update();
+    static LRESULT CALLBACK TimerWndProc(HWND, UINT, WPARAM, LPARAM);
+    bool enabled_ = true;
+    unsigned interval_ = 1000;
+    HWND window_ = nullptr;  // a message-only window of its own
+};
+
+// ---- Forms and the application -----------------------------------------------------------------
+
+class TForm : public TWinControl {
+  public:
+    // className: the window class registered for this form ("TFrmMain").
+    TForm(TComponent* owner, const std::string& className);
+    ~TForm() override;
+
+    // Left/Top/Width/Height of a form are its outer window bounds.
+    void SetClientSize(int width, int height);
+    int ClientWidth() const override;
+    int ClientHeight() const override;
+    bool AlphaBlend() const { return alphaBlend_; }
+    void SetAlphaBlend(bool value);
+    int AlphaBlendValue() const { return alphaBlendValue_; }
+    void SetAlphaBlendValue(int value);
+
+    void Show();
+    void Close();  // closes the form; closing the main form ends Application.Run
+    bool Showing() const;
+
+    TNotifyEvent OnCreate;
+    TNotifyEvent OnDestroy;
+
+    // Creates the window and runs OnCreate (inside the exception boundary). Called by
+    // Application.CreateForm.
+    void DoCreate();
+    // Runs OnDestroy (inside the exception boundary), once.
+    void DoDestroy();
+
+    HWND HintWindow() const { return tooltip_; }
+
+  protected:
+    void FillCreateParams(CreateParams& params) override;
+    void AfterCreateWnd() override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  private:
+    friend class TControl;
+    void RegisterHint(TControl* control);
+    std::string className_;
+    bool alphaBlend_ = false;
+    int alphaBlendValue_ = 255;
+    HWND tooltip_ = nullptr;
+    bool destroyed_ = false;
+};
+
+class TApplication {
+  public:
+    // Common controls, DPI awareness.
+    void Initialize();
+    const std::string& Title() const { return title_; }
+    void SetTitle(const std::string& title);  // also the title of the program's messages
+
+    // Creates a form (the first one becomes the main form), its window, and runs its OnCreate.
+    template <class F, class... Args>
+    F* CreateForm(Args&&... args) {
+        F* form = new F(nullptr, std::forward<Args>(args)...);
+        forms_.emplace_back(form);
+        if (!mainForm_)
+            mainForm_ = form;
+        form->DoCreate();
+        return form;
+    }
+    TForm* MainForm() const { return mainForm_; }
+
+    // Shows the main form unless OnCreate already did, runs the message loop until the main form
+    // closes, then destroys the forms (their OnDestroy runs) before returning.
+    int Run();
+    void ProcessMessages();
+    void Minimize();
+    void Terminate();
+    bool Terminated() const { return terminated_; }
+    void CancelHint();  // hides the hint window shown now
+
+    // The global error handler: every exception that leaves an event handler comes here. The
+    // default shows a box naming the error.
+    std::function<void(const std::exception& error)> OnException;
+    void HandleException(const std::exception& error);
+
+  private:
+    std::string title_;
+    std::vector<std::unique_ptr<TForm>> forms_;
+    TForm* mainForm_ = nullptr;
+    bool terminated_ = false;
+};
+
+extern TApplication Application;
+
+// The exception boundary around every event handler and window procedure.
+template <class F>
+void Guarded(F&& f) noexcept {
+    try {
+        f();
+    } catch (const std::exception& error) {
+        Application.HandleException(error);
+    } catch (...) {
+        Application.HandleException(std::runtime_error("Unknown error"));
+    }
+}
+
+// The screen cursor, for the whole application (crHourGlass while sorting).
+class TScreen {
+  public:
+    TCursor Cursor() const { return cursor_; }
+    void SetCursor(TCursor cursor);
+
+  private:
+    TCursor cursor_ = crDefault;
+};
+
+extern TScreen Screen;
+
+HCURSOR CursorHandle(TCursor cursor);
