@@ -11,7 +11,7 @@
 #include "common/ZorvaneText.h"
 
 // ---- Settings store ---------------------------------------------------------------------------
-bool RegKeyExists(HKEY root, const std::string& keyPath);
+[[nodiscard]] bool RegKeyExists(HKEY root, const std::string& keyPath);
 int32_t RegReadInteger(HKEY root,
                        const std::string& keyPath,
                        const std::string& name,
@@ -22,18 +22,18 @@ bool RegReadBool(HKEY root,
                  const std::string& name,
                  bool mayCreate,
                  bool defaultValue);
-bool RegWriteInteger(HKEY root,
-                     const std::string& keyPath,
-                     const std::string& name,
-                     int32_t value,
-                     bool lazyWrite,
-                     bool mayCreate);
-bool RegWriteBool(HKEY root,
-                  const std::string& keyPath,
-                  const std::string& name,
-                  bool value,
-                  bool lazyWrite,
-                  bool mayCreate);
+[[nodiscard]] bool RegWriteInteger(HKEY root,
+                                   const std::string& keyPath,
+                                   const std::string& name,
+                                   int32_t value,
+                                   bool lazyWrite,
+                                   bool mayCreate);
+[[nodiscard]] bool RegWriteBool(HKEY root,
+                                const std::string& keyPath,
+                                const std::string& name,
+                                bool value,
+                                bool lazyWrite,
+                                bool mayCreate);
 
 int32_t AppReadInteger(const std::string& section, const std::string& name, int32_t defaultValue);
 bool AppReadBool(const std::string& section, const std::string& name, bool defaultValue);
@@ -44,12 +44,12 @@ bool AppSettingsExist(const std::string& section);
 // ---- Application data folder and files --------------------------------------------------------
 std::string GetAppDataFolder(const std::string& section);
 std::string GetAppFolder();
-bool FolderExists(const std::string& path);
-bool ForceFolder(const std::string& folder);
-bool FileExists(const std::string& name);  // a file, not a folder; silent
-bool FileExistsMsg(const std::string& name);
-bool CanWriteTo(const std::string& name);
-bool StringToFile(const std::string& name, const std::string& text, bool overwrite);
+[[nodiscard]] bool FolderExists(const std::string& path);
+[[nodiscard]] bool ForceFolder(const std::string& folder);
+[[nodiscard]] bool FileExists(const std::string& name);  // a file, not a folder; silent
+[[nodiscard]] bool FileExistsMsg(const std::string& name);
+[[nodiscard]] bool CanWriteTo(const std::string& name);
+[[nodiscard]] bool StringToFile(const std::string& name, const std::string& text, bool overwrite);
 
 // ---- Run-key helpers --------------------------------------------------------------------------
 extern const char* const kRunKeyPath;  // "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -57,7 +57,10 @@ void SetRunAtStartup(const std::string& programPath, bool enable);
 void SetSelfRunAtStartup(bool enable);
 // A name=value line per value, in the registry's enumeration order. Raises ERegistryException
 // "Invalid data type for '%s'" for a value that is not text.
-bool RegReadValues(HKEY root, const std::string& keyPath, bool mayCreate, std::vector<std::string>& lines);
+[[nodiscard]] bool RegReadValues(HKEY root,
+                                 const std::string& keyPath,
+                                 bool mayCreate,
+                                 std::vector<std::string>& lines);
 bool DeleteAllValues(HKEY root, const std::string& keyPath);
 
 // ---- Shell and system queries ------------------------------------------------------------------
