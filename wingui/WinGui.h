@@ -9,6 +9,19 @@
 // Graphic controls (labels, images, the scanner bar) are realised as child windows too, for
 // painting and hit testing, but the framework treats them as non-window controls
 // (IsWindowControl() is false): they take no focus and are not double-buffered on request.
+// They are painted into their parent's buffer when the parent is double-buffered.
+//
+// Coordinates: bounds (Left, Top, Width, Height, ClientWidth) are 96-dpi pixels; the canvas, the
+// mouse handlers (MouseDown x, y ...) and ScreenToClient use the window's device pixels.
+// A form's Left and Top are screen pixels, its Width and Height 96-dpi pixels.
+//
+// Anchor distances are taken against the parent's client size whenever a control is placed, its
+// bounds are set from outside the layout, or its anchors are set; they are applied on every
+// layout of the parent. Size a parent before placing anchored children in it.
+//
+// Child notifications (WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*, WM_DRAWITEM, WM_HSCROLL/WM_VSCROLL)
+// that a framework window receives from a framework child are handed to that child's WndProc
+// as CN_BASE + the message (CN_COMMAND, CN_NOTIFY ...), with the same parameters.
 #pragma once
 
 #include <windows.h>
@@ -17,8 +30,30 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "common/Exceptions.h"
+
+// An operation the control tree cannot carry out (a child placed on a control that holds none).
+class EInvalidOperation : public Exception {
+  public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EInvalidOperation"; }
+};
+
+// Reflected child notifications, see above.
+constexpr UINT CN_BASE = 0xBC00;
+constexpr UINT CN_COMMAND = CN_BASE + WM_COMMAND;
+constexpr UINT CN_NOTIFY = CN_BASE + WM_NOTIFY;
+constexpr UINT CN_DRAWITEM = CN_BASE + WM_DRAWITEM;
+constexpr UINT CN_HSCROLL = CN_BASE + WM_HSCROLL;
+constexpr UINT CN_VSCROLL = CN_BASE + WM_VSCROLL;
+constexpr UINT CN_CTLCOLORBTN = CN_BASE + WM_CTLCOLORBTN;
+constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + WM_CTLCOLORSTATIC;
+constexpr UINT CN_CTLCOLOREDIT = CN_BASE + WM_CTLCOLOREDIT;
+constexpr UINT CN_CTLCOLORLISTBOX = CN_BASE + WM_CTLCOLORLISTBOX;
 
 // ---- Basic types --------------------------------------------------------------------------------
 
@@ -45,7 +80,7 @@ constexpr TColor clHighlight = kSystemColorFlag | COLOR_HIGHLIGHT;
 constexpr TColor clHighlightText = kSystemColorFlag | COLOR_HIGHLIGHTTEXT;
 constexpr TColor clInfoBk = kSystemColorFlag | COLOR_INFOBK;
 constexpr TColor clDefault = 0x20000000u;  // "the parent's colour" where a control allows it
-COLORREF ColorToRGB(TColor color);
+COLORREF ColorToRGB(TColor color);         // clDefault gives the button-face colour
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
@@ -114,6 +149,8 @@ class TCanvas {
     SIZE TextExtent(const std::string& text);
     void Pixel(int x, int y, TColor color);
     COLORREF PixelAt(int x, int y) const;
+    // DrawTextA with the canvas font and colour, transparent background (DT_CALCRECT measures).
+    int DrawTextRect(RECT& rect, const std::string& text, UINT format);
 
   private:
     void Apply();
@@ -157,6 +194,9 @@ class TForm;
 
 class TControl : public TComponent {
   public:
+    // The framework control whose window this is, or null for any other window.
+    static TControl* FromHandle(HWND hwnd);
+
     explicit TControl(TComponent* owner);
     ~TControl() override;
 
@@ -205,6 +245,7 @@ class TControl : public TComponent {
     void SetFontStyle(TFontStyles style);
     TColor Color() const { return color_; }
     void SetColor(TColor color);
+    TColor EffectiveColor() const;  // Color, or the parent's when it is clDefault
     TCursor Cursor() const { return cursor_; }
     void SetCursor(TCursor cursor);
 
@@ -214,7 +255,9 @@ class TControl : public TComponent {
     // can be double-buffered); false for graphic controls.
     virtual bool IsWindowControl() const { return false; }
 
-    HWND Handle();  // the control's window, created on demand
+    // The control's window, created on demand; null while the control has no parent with a
+    // window (forms have none and are always created).
+    HWND Handle();
     bool HandleAllocated() const { return hwnd_ != nullptr; }
     int Dpi() const;               // the DPI the control is shown at (96 when not shown)
     int Scale(int value) const;    // 96-dpi pixels -> device pixels
@@ -253,16 +296,31 @@ class TControl : public TComponent {
     virtual bool PaintsItself() const { return false; }  // true: WM_PAINT goes to Paint
     virtual void FontChanged() {}
     virtual void BoundsChanged() {}
+    // Paints what the parent shows under this control, for see-through controls.
+    void PaintParentBackground(TCanvas& canvas);
+    // Own-class controls capture the mouse on a left press and run Click when it is released
+    // over them; subclasses that click some other way switch this off.
+    bool clickOnMouseUp_ = true;
 
     HWND hwnd_ = nullptr;
     WNDPROC classProc_ = nullptr;  // the standard control's own procedure when subclassed
 
   private:
     friend class TWinControl;
-    friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM);
+    friend class TForm;
+    friend class TControlCanvas;
+    friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM) noexcept;
     void ApplyBounds();
     void ApplyFont();
     void UpdateAnchorRules();
+    void PaintTo(HDC dc, bool buffered);
+    void PaintHandler();
+    void WindowDestroyed();
+    void RelayToHint(UINT msg, WPARAM wParam, LPARAM lParam);
+    int CreationDpi() const;
+    bool topLevel_ = false;  // a form: outer bounds in screen pixels
+    bool clicked_ = false;
+    bool applyingBounds_ = false;
 
     TWinControl* parent_ = nullptr;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -301,16 +359,26 @@ class TWinControl : public TControl {
     bool Focused() const;
     // Lays the children out by Align and Anchors (called when the client size changes).
     void Realign();
+    // False for controls that refuse children: SetParent onto them raises EInvalidOperation.
+    virtual bool AcceptsControls() const { return true; }
 
   protected:
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void AfterCreateWnd() override;
+    // The part of the client area (96-dpi pixels) that aligned children share.
+    virtual void AdjustClientRect(RECT& /*rect*/) {}
 
   private:
     friend class TControl;
+    friend class TForm;
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
+    void ApplyTabOrder();
+    void CollectTabList(std::vector<TWinControl*>& list);
+    void PaintBuffered();
     std::vector<TControl*> controls_;
+    bool aligning_ = false;
+    bool destroying_ = false;
     bool doubleBuffered_ = false;
     int tabOrder_ = -1;
     bool tabStop_ = false;
@@ -348,6 +416,7 @@ class TPanel : public TCustomControl {
 
   protected:
     void Paint(TCanvas& canvas) override;
+    void AdjustClientRect(RECT& rect) override;  // inside the bevels
 
   private:
     TBevelCut bevelOuter_ = bvRaised;
@@ -355,7 +424,10 @@ class TPanel : public TCustomControl {
     int bevelWidth_ = 1;
 };
 
-// Draws a 3-D frame of the given kind and width inside rect and shrinks rect by it.
+// Draws a 3-D frame of the given kind and width inside rect and shrinks rect by it. For each pixel
+// of width the top and left edges take the top colour, the right and bottom edges (with the
+// top-right and bottom-left corners) the bottom colour: button shadow over highlight for
+// bvLowered, highlight over shadow for bvRaised and bvSpace. bvNone draws nothing.
 void DrawBevel(TCanvas& canvas, RECT& rect, TBevelCut kind, int width);
 
 class TButton : public TWinControl {
@@ -405,6 +477,9 @@ class TLabel : public TGraphicControl {
 };
 
 // Shows a PNG picture (with alpha), optionally centred, scaled proportionally and transparent.
+// Picture pixels count as 96-dpi pixels. AutoSize takes effect when a picture is loaded;
+// Proportional only shrinks a picture that does not fit. Not Transparent: the control's colour
+// is filled under the picture; Transparent: what the parent shows there.
 class TImage : public TGraphicControl {
   public:
     explicit TImage(TComponent* owner);
@@ -426,6 +501,7 @@ class TImage : public TGraphicControl {
 class TStatusBar : public TWinControl {
   public:
     explicit TStatusBar(TComponent* owner);  // aligned to the bottom, 19 pixels high
+    bool AcceptsControls() const override { return acceptsControls_; }
     bool SimplePanel() const { return simplePanel_; }
     void SetSimplePanel(bool value);
     const std::string& SimpleText() const { return simpleText_; }
@@ -456,7 +532,7 @@ class TTimer : public TComponent {
 
   private:
     void Update();
-    static LRESULT CALLBACK TimerWndProc(HWND, UINT, WPARAM, LPARAM);
+    static LRESULT CALLBACK TimerWndProc(HWND, UINT, WPARAM, LPARAM) noexcept;
     bool enabled_ = true;
     unsigned interval_ = 1000;
     HWND window_ = nullptr;  // a message-only window of its own
@@ -493,6 +569,12 @@ class TForm : public TWinControl {
     void DoDestroy();
 
     HWND HintWindow() const { return tooltip_; }
+    // Moves the focus to the next (or previous) focusable control in tab order; true when
+    // there was one.
+    bool SelectNext(bool forward);
+    // The text the hint window shows for a control: its hint with every lone CR made CR LF, or
+    // empty when its hints are off.
+    static std::string HintTextFor(const TControl& control);
 
   protected:
     void FillCreateParams(CreateParams& params) override;
@@ -501,8 +583,14 @@ class TForm : public TWinControl {
 
   private:
     friend class TControl;
+    friend class TApplication;
     void RegisterHint(TControl* control);
+    void UnregisterHint(TControl* control);
+    void ReadBoundsFromWindow();
     std::string className_;
+    std::string hintText_;
+    std::wstring hintTextW_;
+    HWND lastFocus_ = nullptr;
     bool alphaBlend_ = false;
     int alphaBlendValue_ = 255;
     HWND tooltip_ = nullptr;
@@ -521,8 +609,10 @@ class TApplication {
     F* CreateForm(Args&&... args) {
         F* form = new F(nullptr, std::forward<Args>(args)...);
         forms_.emplace_back(form);
-        if (!mainForm_)
+        if (!mainForm_) {
             mainForm_ = form;
+            terminated_ = false;
+        }
         form->DoCreate();
         return form;
     }
@@ -542,7 +632,14 @@ class TApplication {
     std::function<void(const std::exception& error)> OnException;
     void HandleException(const std::exception& error);
 
+    // Runs OnDestroy of every form and deletes them, newest first (Run does this at its end).
+    void DestroyForms();
+    // The keyboard handling the message loop does before dispatching (Tab among tab stops);
+    // true when the message was used up.
+    bool PreTranslate(MSG& msg);
+
   private:
+    friend class TForm;
     std::string title_;
     std::vector<std::unique_ptr<TForm>> forms_;
     TForm* mainForm_ = nullptr;
@@ -576,3 +673,25 @@ class TScreen {
 extern TScreen Screen;
 
 HCURSOR CursorHandle(TCursor cursor);
+
+// A canvas on a control's window outside the paint cycle (GetDC ... ReleaseDC). On a control
+// without a window it draws into a scratch memory DC, so nothing reaches the screen.
+class TControlCanvas {
+  public:
+    explicit TControlCanvas(TControl& control);
+    ~TControlCanvas();
+    TControlCanvas(const TControlCanvas&) = delete;
+    TControlCanvas& operator=(const TControlCanvas&) = delete;
+    TCanvas& Canvas() { return *canvas_; }
+
+  private:
+    HWND hwnd_;
+    HDC dc_;
+    std::unique_ptr<TCanvas> canvas_;
+};
+
+// Double buffering for a component and the window controls it owns directly: when the
+// component is a window control its DoubleBuffered is set; then each owned component that is a
+// window control gets it too, in ownership order. Owned components are not descended into, and
+// graphic controls are passed over.
+void SetDoubleBuffered(TComponent* component, bool value);

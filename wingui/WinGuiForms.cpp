@@ -1,0 +1,542 @@
+// Forms (top-level windows with hints and keyboard navigation) and the application object with
+// its message loop and global error handler.
+#include "wingui/WinGui.h"
+
+#include <algorithm>
+#include <typeinfo>
+
+#include "common/ZorvaneText.h"
+#include "wingui/WinGuiInternal.h"
+
+using namespace wingui_detail;
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace {
+
+constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+
+template <class F>
+F GetProc(const char* module, const char* name) {
+    HMODULE handle = GetModuleHandleA(module);
+    if (!handle)
+        handle = LoadLibraryA(module);
+    FARPROC proc = handle ? GetProcAddress(handle, name) : nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
+}
+
+// The frame a form's window adds around its client area, at 96 dpi.
+SIZE FrameExtent(DWORD exStyle) {
+    RECT rect = {0, 0, 0, 0};
+    AdjustWindowRectEx(&rect, kFormStyle, FALSE, exStyle);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+BOOL CALLBACK FirstIconGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
+    *reinterpret_cast<LPSTR*>(found) = name;
+    return FALSE;
+}
+
+// The program's own icon: the first icon group in its resources.
+HICON ProgramIcon(int size) {
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    LPSTR name = nullptr;
+    EnumResourceNamesA(instance, MAKEINTRESOURCEA(14), FirstIconGroup,  // RT_GROUP_ICON
+                       reinterpret_cast<LONG_PTR>(&name));
+    if (!name)
+        return nullptr;
+    return static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, size, size, LR_SHARED));
+}
+
+std::string ClassNameOf(const std::exception& error) {
+    if (auto* own = dynamic_cast<const Exception*>(&error))
+        return own->ClassName();
+    if (dynamic_cast<const std::bad_alloc*>(&error))
+        return "EOutOfMemory";
+    return "Exception";
+}
+
+}  // namespace
+
+// ---- Forms ---------------------------------------------------------------------------------------
+
+TForm::TForm(TComponent* owner, const std::string& className) : TWinControl(owner), className_(className) {
+    topLevel_ = true;
+    visible_ = false;
+    left_ = 100;
+    top_ = 100;
+    width_ = 640;
+    height_ = 480;
+    LiveForms().push_back(this);
+}
+
+TForm::~TForm() {
+    auto& forms = LiveForms();
+    forms.erase(std::remove(forms.begin(), forms.end(), this), forms.end());
+    destroyed_ = true;
+    if (Application.mainForm_ == this)
+        Application.mainForm_ = nullptr;
+    if (tooltip_) {
+        DestroyWindow(tooltip_);
+        tooltip_ = nullptr;
+    }
+}
+
+void TForm::FillCreateParams(CreateParams& params) {
+    params.className = className_;
+    params.style = kFormStyle;
+    params.exStyle = WS_EX_CONTROLPARENT | (alphaBlend_ ? WS_EX_LAYERED : 0);
+    params.ownClass = true;
+}
+
+void TForm::AfterCreateWnd() {
+    if (alphaBlend_)
+        SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA);
+    if (HICON big = ProgramIcon(GetSystemMetrics(SM_CXICON)))
+        SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (HICON small = ProgramIcon(GetSystemMetrics(SM_CXSMICON)))
+        SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+
+    tooltip_ = CreateWindowExA(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (tooltip_) {
+        // Without a maximum width the hint window shows one line and ignores line breaks.
+        SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
+        SetWindowPos(tooltip_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    ReadBoundsFromWindow();
+    TWinControl::AfterCreateWnd();
+}
+
+void TForm::RegisterHint(TControl* control) {
+    if (!tooltip_ || !control->hwnd_)
+        return;
+    // One tool per control window; its text is asked for each time the hint is about to show,
+    // so hints and their switches may change at any time.
+    TTTOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.uFlags = TTF_IDISHWND;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control->hwnd_);
+    tool.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void TForm::UnregisterHint(TControl* control) {
+    if (!tooltip_ || !control->hwnd_ || !hwnd_)
+        return;
+    TTTOOLINFOA tool = {};
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(control->hwnd_);
+    SendMessageA(tooltip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+std::string TForm::HintTextFor(const TControl& control) {
+    if (!control.EffectiveShowHint())
+        return {};
+    const std::string& hint = control.Hint();
+    std::string text;
+    text.reserve(hint.size() + 8);
+    for (size_t i = 0; i < hint.size(); ++i) {
+        text += hint[i];
+        if (hint[i] == '\r' && (i + 1 >= hint.size() || hint[i + 1] != '\n'))
+            text += '\n';
+    }
+    return text;
+}
+
+int TForm::ClientWidth() const {
+    if (hwnd_ && !IsIconic(hwnd_)) {
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        return Unscale(client.right);
+    }
+    return std::max<int>(width_ - FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0).cx, 0);
+}
+
+int TForm::ClientHeight() const {
+    if (hwnd_ && !IsIconic(hwnd_)) {
+        RECT client;
+        GetClientRect(hwnd_, &client);
+        return Unscale(client.bottom);
+    }
+    return std::max<int>(height_ - FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0).cy, 0);
+}
+
+void TForm::SetClientSize(int width, int height) {
+    int frameWidth = 0, frameHeight = 0;
+    if (hwnd_ && !IsIconic(hwnd_)) {
+        RECT window, client;
+        GetWindowRect(hwnd_, &window);
+        GetClientRect(hwnd_, &client);
+        frameWidth = Unscale(window.right - window.left - client.right);
+        frameHeight = Unscale(window.bottom - window.top - client.bottom);
+    } else {
+        const SIZE frame = FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0);
+        frameWidth = frame.cx;
+        frameHeight = frame.cy;
+    }
+    SetBounds(left_, top_, width + frameWidth, height + frameHeight);
+}
+
+void TForm::ReadBoundsFromWindow() {
+    if (!hwnd_)
+        return;
+    RECT rect;
+    if (IsIconic(hwnd_)) {
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof(placement);
+        GetWindowPlacement(hwnd_, &placement);
+        rect = placement.rcNormalPosition;
+    } else {
+        GetWindowRect(hwnd_, &rect);
+    }
+    left_ = rect.left;
+    top_ = rect.top;
+    width_ = Unscale(rect.right - rect.left);
+    height_ = Unscale(rect.bottom - rect.top);
+}
+
+void TForm::SetAlphaBlend(bool value) {
+    alphaBlend_ = value;
+    if (!hwnd_)
+        return;
+    LONG_PTR exStyle = GetWindowLongPtrA(hwnd_, GWL_EXSTYLE);
+    exStyle = value ? (exStyle | WS_EX_LAYERED) : (exStyle & ~static_cast<LONG_PTR>(WS_EX_LAYERED));
+    SetWindowLongPtrA(hwnd_, GWL_EXSTYLE, exStyle);
+    if (value)
+        SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA);
+    RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
+void TForm::SetAlphaBlendValue(int value) {
+    alphaBlendValue_ = std::clamp(value, 0, 255);
+    if (hwnd_ && alphaBlend_)
+        SetLayeredWindowAttributes(hwnd_, 0, static_cast<BYTE>(alphaBlendValue_), LWA_ALPHA);
+}
+
+void TForm::Show() {
+    HWND hwnd = Handle();
+    if (!hwnd)
+        return;
+    visible_ = true;
+    if (!IsWindowVisible(hwnd))
+        ShowWindow(hwnd, SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd);
+    UpdateWindow(hwnd);
+}
+
+void TForm::Close() {
+    if (hwnd_)
+        SendMessageA(hwnd_, WM_CLOSE, 0, 0);
+    else if (Application.MainForm() == this)
+        Application.Terminate();
+}
+
+bool TForm::Showing() const {
+    return hwnd_ && IsWindowVisible(hwnd_);
+}
+
+void TForm::DoCreate() {
+    bool created = false;
+    Guarded([&] { created = Handle() != nullptr; });
+    if (!created)
+        return;
+    Guarded([&] {
+        TNotifyEvent handler = OnCreate;
+        if (handler)
+            handler(this);
+    });
+}
+
+void TForm::DoDestroy() {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    Guarded([&] {
+        TNotifyEvent handler = OnDestroy;
+        if (handler)
+            handler(this);
+    });
+}
+
+bool TForm::SelectNext(bool forward) {
+    std::vector<TWinControl*> list;
+    CollectTabList(list);
+    if (list.empty())
+        return false;
+    // The focus may be in a window inside a control (an in-place editor): find that control.
+    int current = -1;
+    for (HWND focus = GetFocus(); focus && focus != hwnd_ && current < 0; focus = GetParent(focus)) {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i]->hwnd_ == focus)
+                current = static_cast<int>(i);
+    }
+    const int count = static_cast<int>(list.size());
+    int next;
+    if (current < 0)
+        next = forward ? 0 : count - 1;
+    else
+        next = (current + (forward ? 1 : count - 1)) % count;
+    list[static_cast<size_t>(next)]->SetFocus();
+    return true;
+}
+
+LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_NOTIFY: {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (tooltip_ && header && header->hwndFrom == tooltip_) {
+                TControl* control = FromHandle(reinterpret_cast<HWND>(header->idFrom));
+                if (header->code == TTN_GETDISPINFOA) {
+                    auto* info = reinterpret_cast<NMTTDISPINFOA*>(lParam);
+                    hintText_ = control ? HintTextFor(*control) : std::string();
+                    info->lpszText = hintText_.data();
+                    info->szText[0] = '\0';
+                    info->hinst = nullptr;
+                    return 0;
+                }
+                if (header->code == TTN_GETDISPINFOW) {
+                    auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+                    const std::string text = control ? HintTextFor(*control) : std::string();
+                    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(),
+                                                           static_cast<int>(text.size()), nullptr, 0);
+                    hintTextW_.assign(static_cast<size_t>(std::max(length, 0)), L'\0');
+                    if (length > 0)
+                        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                            hintTextW_.data(), length);
+                    info->lpszText = hintTextW_.data();
+                    info->szText[0] = L'\0';
+                    info->hinst = nullptr;
+                    return 0;
+                }
+                return 0;
+            }
+            break;
+        }
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            if (doubleBuffered_) {
+                // With WS_CLIPCHILDREN only the form's own uncovered parts are filled here.
+                MemoryDc buffer(reinterpret_cast<HDC>(wParam), client.right, client.bottom);
+                if (buffer.Valid()) {
+                    TCanvas canvas(buffer.Dc());
+                    canvas.SetBrushColor(EffectiveColor());
+                    canvas.FillRect(client);
+                    BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, client.right, client.bottom, buffer.Dc(), 0,
+                           0, SRCCOPY);
+                    return 1;
+                }
+            }
+            TCanvas canvas(reinterpret_cast<HDC>(wParam));
+            canvas.SetBrushColor(EffectiveColor());
+            canvas.FillRect(client);
+            return 1;
+        }
+        case WM_PRINTCLIENT: {
+            RECT client;
+            GetClientRect(hwnd_, &client);
+            TCanvas canvas(reinterpret_cast<HDC>(wParam));
+            canvas.SetBrushColor(EffectiveColor());
+            canvas.FillRect(client);
+            return 0;
+        }
+        case WM_WINDOWPOSCHANGED: {
+            LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
+            ReadBoundsFromWindow();
+            return result;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd_, focus))
+                    lastFocus_ = focus;
+            }
+            break;
+        case WM_SETFOCUS:
+            // The form passes the focus on to the control that had it, or the first tab stop.
+            if (lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) &&
+                IsWindowEnabled(lastFocus_) && IsWindowVisible(lastFocus_)) {
+                ::SetFocus(lastFocus_);
+                return 0;
+            }
+            if (SelectNext(true))
+                return 0;
+            break;
+        case WM_DPICHANGED: {
+            const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+            SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                         suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+            // Fonts and device bounds of every control follow the new DPI.
+            std::function<void(TWinControl&)> rescale = [&rescale](TWinControl& parent) {
+                for (TControl* control : parent.controls_) {
+                    control->ApplyFont();
+                    control->ApplyBounds();
+                    control->FontChanged();
+                    if (control->IsWindowControl())
+                        rescale(*static_cast<TWinControl*>(control));
+                }
+            };
+            ApplyFont();
+            rescale(*this);
+            ReadBoundsFromWindow();
+            Realign();
+            return 0;
+        }
+        case WM_CLOSE:
+            if (Application.MainForm() == this) {
+                // The main form stays until the loop has ended; Run then runs OnDestroy while
+                // the window and its controls still exist, and destroys the forms.
+                Application.Terminate();
+            } else {
+                DoDestroy();
+                DestroyWnd();
+            }
+            return 0;
+        case WM_DESTROY: {
+            LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
+            DoDestroy();
+            if (Application.MainForm() == this && !Application.Terminated())
+                Application.Terminate();
+            return result;
+        }
+        default:
+            break;
+    }
+    return TWinControl::WndProc(msg, wParam, lParam);
+}
+
+// ---- Application ---------------------------------------------------------------------------------
+
+TApplication Application;
+
+void TApplication::Initialize() {
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    // Per-monitor DPI awareness where the system has it; the manifest may have set it already,
+    // and then these calls fail harmlessly.
+    using SetContextFn = BOOL(WINAPI*)(HANDLE);
+    using SetAwarenessFn = HRESULT(WINAPI*)(int);
+    using SetAwareFn = BOOL(WINAPI*)();
+    if (auto setContext = GetProc<SetContextFn>("user32.dll", "SetProcessDpiAwarenessContext")) {
+        if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))  // per monitor v2
+            return;
+    }
+    if (auto setAwareness = GetProc<SetAwarenessFn>("shcore.dll", "SetProcessDpiAwareness")) {
+        if (SUCCEEDED(setAwareness(2)))  // per monitor
+            return;
+    }
+    if (auto setAware = GetProc<SetAwareFn>("user32.dll", "SetProcessDPIAware"))
+        setAware();
+}
+
+void TApplication::SetTitle(const std::string& title) {
+    title_ = title;
+    SetApplicationTitle(title);
+}
+
+bool TApplication::PreTranslate(MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || GetKeyState(VK_CONTROL) < 0 ||
+        GetKeyState(VK_MENU) < 0)
+        return false;
+    HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    auto* form = dynamic_cast<TForm*>(TControl::FromHandle(root));
+    if (!form)
+        return false;
+    const LRESULT code = SendMessageA(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
+    if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
+        return false;
+    return form->SelectNext(GetKeyState(VK_SHIFT) >= 0);
+}
+
+int TApplication::Run() {
+    int exitCode = 0;
+    if (mainForm_) {
+        if (mainForm_->HandleAllocated() && !mainForm_->Showing())
+            Guarded([this] { mainForm_->Show(); });
+        MSG msg;
+        for (;;) {
+            const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+            if (got == 0) {
+                exitCode = static_cast<int>(msg.wParam);
+                break;
+            }
+            if (got == -1)
+                break;
+            if (!PreTranslate(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+        }
+    }
+    terminated_ = true;
+    DestroyForms();
+    return exitCode;
+}
+
+void TApplication::ProcessMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Left for the loop that runs the program: it ends on this message.
+            terminated_ = true;
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (!PreTranslate(msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+void TApplication::Minimize() {
+    if (!mainForm_)
+        return;
+    if (HWND hwnd = mainForm_->Handle())
+        ShowWindow(hwnd, SW_MINIMIZE);
+}
+
+void TApplication::Terminate() {
+    terminated_ = true;
+    PostQuitMessage(0);
+}
+
+void TApplication::CancelHint() {
+    for (TForm* form : LiveForms())
+        if (form->HintWindow())
+            SendMessageA(form->HintWindow(), TTM_POP, 0, 0);
+}
+
+void TApplication::HandleException(const std::exception& error) {
+    if (OnException) {
+        auto handler = OnException;
+        try {
+            handler(error);
+            return;
+        } catch (...) {
+            // A failing handler falls back to the box below, which cannot fail this way.
+        }
+    }
+    const std::string text = ClassNameOf(error) + ": " + error.what();
+    const std::string caption = title_.empty() ? "Error" : title_;
+    MessageBoxA(GetActiveWindow(), text.c_str(), caption.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TApplication::DestroyForms() {
+    // Newest first; each form's OnDestroy runs while its window and controls still exist.
+    while (!forms_.empty()) {
+        std::unique_ptr<TForm> form = std::move(forms_.back());
+        forms_.pop_back();
+        form->DoDestroy();
+        if (mainForm_ == form.get())
+            mainForm_ = nullptr;
+        form.reset();
+    }
+}

@@ -1,0 +1,154 @@
+// Helpers shared by the GUI layer's source files: RAII owners for GDI and COM objects, DPI
+// queries and font creation. Not part of the layer's interface.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include "wingui/WinGui.h"
+
+namespace wingui_detail {
+
+// A GDI object (brush, pen, font, bitmap) deleted on destruction.
+template <class T>
+class GdiObject {
+  public:
+    GdiObject() = default;
+    explicit GdiObject(T handle) : handle_(handle) {}
+    ~GdiObject() { Reset(); }
+    GdiObject(GdiObject&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    GdiObject& operator=(GdiObject&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    GdiObject(const GdiObject&) = delete;
+    GdiObject& operator=(const GdiObject&) = delete;
+
+    T Get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    void Reset(T handle = nullptr) {
+        if (handle_)
+            DeleteObject(handle_);
+        handle_ = handle;
+    }
+    T Release() { return std::exchange(handle_, nullptr); }
+
+  private:
+    T handle_ = nullptr;
+};
+
+// BeginPaint ... EndPaint.
+class PaintScope {
+  public:
+    explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
+    ~PaintScope() { EndPaint(hwnd_, &ps_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+    HDC Dc() const { return dc_; }
+    const RECT& Rect() const { return ps_.rcPaint; }
+
+  private:
+    HWND hwnd_;
+    PAINTSTRUCT ps_{};
+    HDC dc_;
+};
+
+// GetDC ... ReleaseDC (the screen's DC for a null window).
+class WindowDc {
+  public:
+    explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDc() {
+        if (dc_)
+            ReleaseDC(hwnd_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC Dc() const { return dc_; }
+
+  private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// A memory DC with a bitmap of its own selected (compatible with a reference DC, or a 32-bit
+// top-down DIB section when pixels are asked for).
+class MemoryDc {
+  public:
+    MemoryDc(HDC reference, int width, int height);
+    ~MemoryDc();
+    MemoryDc(const MemoryDc&) = delete;
+    MemoryDc& operator=(const MemoryDc&) = delete;
+    HDC Dc() const { return dc_; }
+    bool Valid() const { return dc_ && bitmap_; }
+
+  private:
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    HGDIOBJ oldBitmap_ = nullptr;
+};
+
+// A COM interface pointer released on destruction.
+template <class T>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            ptr_ = std::exchange(other.ptr_, nullptr);
+        }
+        return *this;
+    }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    T* operator->() const { return ptr_; }
+    T* Get() const { return ptr_; }
+    T** Put() {
+        Reset();
+        return &ptr_;
+    }
+    void Reset() {
+        if (ptr_)
+            ptr_->Release();
+        ptr_ = nullptr;
+    }
+
+  private:
+    T* ptr_ = nullptr;
+};
+
+// CoInitializeEx for the length of a call, undone only when it succeeded.
+class ComScope {
+  public:
+    ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComScope() {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+  private:
+    HRESULT result_;
+};
+
+int WindowDpi(HWND hwnd);  // the monitor DPI of a window
+int SystemDpi();           // the DPI new top-level windows start at
+HFONT CreateFontFor(const TFont& font, int dpi);
+// The framework's own window classes are registered on first use under their names.
+void RegisterOwnClass(const std::string& className, WNDPROC proc, UINT classStyle);
+std::string DemangledClassName(const std::type_info& type);
+// Every form that exists now, in creation order.
+std::vector<TForm*>& LiveForms();
+
+}  // namespace wingui_detail
