@@ -179,6 +179,18 @@ std::string DemangledClassName(const std::type_info& type) {
     return result;
 }
 
+HWND ControlWindowAt(HWND start, POINT screen) {
+    HWND found = start;
+    for (;;) {
+        POINT client = screen;
+        ScreenToClient(found, &client);
+        HWND child = ChildWindowFromPointEx(found, client, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        if (!child || child == found || !TControl::FromHandle(child))
+            return found;
+        found = child;
+    }
+}
+
 std::vector<TForm*>& LiveForms() {
     static std::vector<TForm*> forms;
     return forms;
@@ -857,14 +869,21 @@ void TControl::RelayToHint(UINT msg, WPARAM wParam, LPARAM lParam) {
     TForm* form = ParentForm();
     if (!form || !form->HintWindow())
         return;
+    const DWORD pos = GetMessagePos();
+    const POINT screen = {static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
     MSG relayed = {};
-    relayed.hwnd = hwnd_;
+    // Over a disabled child this window gets the mouse; the hint is the child's all the same.
+    relayed.hwnd = ControlWindowAt(hwnd_, screen);
     relayed.message = msg;
     relayed.wParam = wParam;
     relayed.lParam = lParam;
+    if (relayed.hwnd != hwnd_) {
+        POINT client = screen;
+        ::ScreenToClient(relayed.hwnd, &client);
+        relayed.lParam = MAKELPARAM(client.x, client.y);
+    }
     relayed.time = static_cast<DWORD>(GetMessageTime());
-    const DWORD pos = GetMessagePos();
-    relayed.pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    relayed.pt = screen;
     SendMessageA(form->HintWindow(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 

@@ -50,6 +50,26 @@ HICON ProgramIcon(int size) {
     return static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, size, size, LR_SHARED));
 }
 
+const char kHintProcProp[] = "SequoraHintProc";
+
+// The hint window asks itself which window is under the mouse when it decides whether to stay
+// up; the answer includes disabled controls, whose hints show too.
+LRESULT CALLBACK HintWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
+    auto original = reinterpret_cast<WNDPROC>(GetPropA(hwnd, kHintProcProp));
+    if (msg == TTM_WINDOWFROMPOINT && lParam) {
+        const POINT screen = *reinterpret_cast<const POINT*>(lParam);
+        HWND under = WindowFromPoint(screen);
+        return reinterpret_cast<LRESULT>(under && TControl::FromHandle(under) ? ControlWindowAt(under, screen)
+                                                                              : under);
+    }
+    if (msg == WM_NCDESTROY) {
+        RemovePropA(hwnd, kHintProcProp);
+        SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+    }
+    return original ? CallWindowProcA(original, hwnd, msg, wParam, lParam)
+                    : DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
 std::string ClassNameOf(const std::exception& error) {
     if (auto* own = dynamic_cast<const Exception*>(&error))
         return own->ClassName();
@@ -106,6 +126,9 @@ void TForm::AfterCreateWnd() {
         // Without a maximum width the hint window shows one line and ignores line breaks.
         SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, GetSystemMetrics(SM_CXSCREEN));
         SetWindowPos(tooltip_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        SetPropA(tooltip_, kHintProcProp,
+                 reinterpret_cast<HANDLE>(GetWindowLongPtrA(tooltip_, GWLP_WNDPROC)));
+        SetWindowLongPtrA(tooltip_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(HintWindowProc));
     }
     ReadBoundsFromWindow();
     TWinControl::AfterCreateWnd();

@@ -148,6 +148,9 @@ HFONT CreateFontFor(const TFont& font, int dpi);
 // The framework's own window classes are registered on first use under their names.
 void RegisterOwnClass(const std::string& className, WNDPROC proc, UINT classStyle);
 std::string DemangledClassName(const std::type_info& type);
+// The framework window under a screen point, disabled ones included (the system's own hit test
+// passes over disabled windows to their parent).
+HWND ControlWindowAt(HWND start, POINT screen);
 // Every form that exists now, in creation order.
 std::vector<TForm*>& LiveForms();
 

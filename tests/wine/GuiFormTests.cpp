@@ -95,18 +95,28 @@ TEST_F(GuiTest, HintWindowShowsTheHintOfTheControlUnderTheMouseOnSeveralLines) {
     multi->SetHint("first line\rsecond line");
     multi->SetShowHint(true);
     multi->SetParent(form);
+    auto* disabled = new TButton(form);
+    disabled->SetBounds(20, 70, 100, 25);
+    disabled->SetHint("Put all entries back");
+    disabled->SetShowHint(true);
+    disabled->SetEnabled(false);
+    disabled->SetParent(form);
     PumpFor(100);
     HWND tip = form->HintWindow();
     ASSERT_NE(tip, nullptr);
 
+    // The mouse goes to the control, or to its parent when the control is disabled, as the
+    // system sends it.
     auto hover = [&](TControl* control) -> int {
         Application.CancelHint();
         RECT r;
         GetWindowRect(control->Handle(), &r);
         const POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         SetCursorPos(centre.x, centre.y);
-        POINT client = control->ScreenToClient(centre);
-        SendMessageA(control->Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
+        HWND target = control->Enabled() ? control->Handle() : form->Handle();
+        POINT client = centre;
+        ScreenToClient(target, &client);
+        SendMessageA(target, WM_MOUSEMOVE, 0, MAKELPARAM(client.x, client.y));
         if (!PumpUntil([&] { return IsWindowVisible(tip) != FALSE; }, 3000))
             return -1;
         RECT tipRect;
@@ -120,6 +130,10 @@ TEST_F(GuiTest, HintWindowShowsTheHintOfTheControlUnderTheMouseOnSeveralLines) {
     const int twoLines = hover(multi);
     ASSERT_GT(twoLines, 0);
     EXPECT_GT(twoLines, oneLine + oneLine / 3) << "the CR starts a second line";
+
+    EXPECT_EQ(hover(disabled), oneLine) << "a disabled control shows its hint";
+    PumpFor(400);
+    EXPECT_TRUE(IsWindowVisible(tip)) << "and keeps it while the mouse stays";
 }
 
 TEST_F(GuiTest, ApplicationTitleIsTheTitleOfTheProgramsMessages) {

@@ -217,3 +217,29 @@ TEST_F(GuiTest, TabMovesTheFocusInTabOrderAcrossPanels) {
         EXPECT_EQ(GetFocus(), next->Handle());
     }
 }
+
+TEST_F(GuiTest, StatusBarShowsItsSimpleTextInSimpleMode) {
+    auto* form = Application.CreateForm<TForm>("TGuiTestForm");
+    auto* early = new TStatusBar(form);  // set before its window exists
+    early->SetSimplePanel(true);
+    early->SetSimpleText("The program will not shutdown itself");
+    early->SetParent(form);
+    auto* late = new TStatusBar(form);
+    late->SetParent(form);
+    late->SetSimplePanel(true);
+    late->SetSimpleText("Backup created to C:\\backups\\");
+
+    auto textOf = [](TStatusBar* bar) {
+        char text[256] = {};
+        // In simple mode the simple part is read back as part 0.
+        SendMessageA(bar->Handle(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
+        return std::string(text);
+    };
+    for (TStatusBar* bar : {early, late})
+        EXPECT_TRUE(SendMessageA(bar->Handle(), SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(textOf(early), "The program will not shutdown itself");
+    EXPECT_EQ(textOf(late), "Backup created to C:\\backups\\");
+    late->SetSimplePanel(false);
+    EXPECT_FALSE(SendMessageA(late->Handle(), SB_ISSIMPLE, 0, 0));
+    EXPECT_EQ(late->SimpleText(), "Backup created to C:\\backups\\");
+}
