@@ -2,6 +2,7 @@
 // application's life cycle.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -226,4 +227,90 @@ TEST_F(GuiTest, ScreenCursorOverridesEveryControlsCursor) {
     EXPECT_EQ(askCursor(), CursorHandle(crHourGlass));
     Screen.SetCursor(crDefault);
     EXPECT_EQ(askCursor(), CursorHandle(crHandPoint));
+}
+
+namespace {
+
+struct MouseProbe : TGraphicControl {
+    explicit MouseProbe(TComponent* owner) : TGraphicControl(owner) {}
+    void MouseEnter() override { events += "enter "; }
+    void MouseLeave() override { events += "leave "; }
+    void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override {
+        events += "down" + std::to_string(button) + ((shift & ssDouble) ? "d" : "") + "@" +
+                  std::to_string(x) + "," + std::to_string(y) + " ";
+    }
+    void MouseUp(TMouseButton button, TShiftState, int, int) override {
+        events += "up" + std::to_string(button) + " ";
+    }
+    void DblClick() override { events += "dbl "; }
+    std::string events;
+};
+
+}  // namespace
+
+TEST_F(GuiTest, GraphicControlReportsTheMouseAndClicksOnARelease) {
+    TForm* form = NewForm(200, 100);
+    auto* probe = new MouseProbe(form);
+    probe->SetBounds(10, 10, 50, 20);
+    probe->SetParent(form);
+    probe->OnClick = [&](TObject* sender) {
+        EXPECT_EQ(sender, probe);
+        probe->events += "click ";
+    };
+    HWND hwnd = probe->Handle();
+    auto send = [&](UINT msg, WPARAM keys, int x, int y) { SendMessageA(hwnd, msg, keys, MAKELPARAM(x, y)); };
+
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        const char* events;
+    };
+    const Step steps[] = {
+        {"moves", [&] { send(WM_MOUSEMOVE, 0, 3, 4), send(WM_MOUSEMOVE, 0, 5, 6); }, "enter "},
+        {"a click", [&] { send(WM_LBUTTONDOWN, MK_LBUTTON, 3, 4), send(WM_LBUTTONUP, 0, 3, 4); },
+         "down0@3,4 click up0 "},
+        {"released outside", [&] { send(WM_LBUTTONDOWN, MK_LBUTTON, 3, 4), send(WM_LBUTTONUP, 0, 80, 4); },
+         "down0@3,4 up0 "},
+        {"right button", [&] { send(WM_RBUTTONDOWN, MK_RBUTTON, 1, 1), send(WM_RBUTTONUP, 0, 1, 1); },
+         "down1@1,1 up1 "},
+        {"a double click clicks once",
+         [&] {
+             send(WM_LBUTTONDOWN, MK_LBUTTON, 2, 2), send(WM_LBUTTONUP, 0, 2, 2);
+             send(WM_LBUTTONDBLCLK, MK_LBUTTON, 2, 2), send(WM_LBUTTONUP, 0, 2, 2);
+         },
+         "down0@2,2 click up0 dbl down0d@2,2 up0 "},
+        {"leaves", [&] { send(WM_MOUSELEAVE, 0, 0, 0); }, "leave "},
+        {"comes back", [&] { send(WM_MOUSEMOVE, 0, 1, 1); }, "enter "},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        probe->events.clear();
+        step.act();
+        EXPECT_EQ(probe->events, step.events);
+    }
+    EXPECT_NE(GetCapture(), hwnd) << "the capture ends with the release";
+}
+
+TEST_F(GuiTest, HidingAnAlignedControlGivesItsSpaceToTheOthers) {
+    TForm* form = NewForm(300, 200);
+    auto* side = new TPanel(form);
+    side->SetBounds(0, 0, 80, 10);
+    side->SetAlign(alLeft);
+    side->SetParent(form);
+    auto* rest = new TPanel(form);
+    rest->SetAlign(alClient);
+    rest->SetParent(form);
+    EXPECT_EQ(rest->Left(), 80);
+    EXPECT_EQ(rest->Width(), 220);
+    side->SetVisible(false);
+    EXPECT_FALSE(IsWindowVisible(side->Handle()));
+    EXPECT_EQ(rest->Left(), 0);
+    EXPECT_EQ(rest->Width(), 300);
+    side->SetWidth(100);
+    side->SetVisible(true);
+    EXPECT_EQ(rest->Left(), 100);
+    EXPECT_EQ(rest->Width(), 200);
+    delete side;
+    EXPECT_EQ(rest->Left(), 0) << "a deleted control leaves the layout";
+    EXPECT_EQ(form->FindComponent("nothing"), nullptr);
 }
