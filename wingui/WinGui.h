@@ -357,6 +357,8 @@ class TWinControl : public TControl {
     void SetTabStop(bool value);
     void SetFocus();
     bool Focused() const;
+    // Tab moves the focus among the TabStop controls of a form in TabOrder, parent by parent.
+    // A control that wants the Tab key (or arrows, characters) answers WM_GETDLGCODE.
     // Lays the children out by Align and Anchors (called when the client size changes).
     void Realign();
     // False for controls that refuse children: SetParent onto them raises EInvalidOperation.
@@ -556,7 +558,10 @@ class TForm : public TWinControl {
     void SetAlphaBlendValue(int value);
 
     void Show();
-    void Close();  // closes the form; closing the main form ends Application.Run
+    // Closes the form; closing the main form ends Application.Run (the window stays until Run
+    // destroys the forms), another form runs OnDestroy and loses its window at once. When the
+    // Windows session ends, every form's OnDestroy runs before the process is ended.
+    void Close();
     bool Showing() const;
 
     TNotifyEvent OnCreate;

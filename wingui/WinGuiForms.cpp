@@ -421,6 +421,14 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 DestroyWnd();
             }
             return 0;
+        case WM_ENDSESSION:
+            // The session ends and the process with it once this returns: the forms' OnDestroy
+            // (which saves what the program keeps) runs now, newest form first, as Run would.
+            if (wParam && Application.MainForm() == this) {
+                for (auto form = Application.forms_.rbegin(); form != Application.forms_.rend(); ++form)
+                    (*form)->DoDestroy();
+            }
+            return 0;
         case WM_DESTROY: {
             LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
             DoDestroy();

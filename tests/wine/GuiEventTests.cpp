@@ -211,6 +211,21 @@ TEST_F(GuiTest, ClosingASecondFormRunsItsOnDestroyOnce) {
     EXPECT_EQ(destroyed, 1);
 }
 
+TEST_F(GuiTest, EndOfTheSessionRunsOnDestroyOfEveryFormOnce) {
+    std::vector<std::string> destroyed;
+    TForm* main = NewForm(100, 100);
+    main->OnDestroy = [&](TObject*) { destroyed.push_back("main"); };
+    auto* second = Application.CreateForm<TForm>("TGuiSecondForm");
+    second->OnDestroy = [&](TObject*) { destroyed.push_back("second"); };
+
+    SendMessageA(main->Handle(), WM_ENDSESSION, FALSE, 0);  // the log-off was cancelled
+    EXPECT_TRUE(destroyed.empty());
+    SendMessageA(main->Handle(), WM_ENDSESSION, TRUE, 0);
+    EXPECT_EQ(destroyed, (std::vector<std::string>{"second", "main"}));
+    Application.DestroyForms();
+    EXPECT_EQ(destroyed.size(), 2u) << "OnDestroy runs once";
+}
+
 TEST_F(GuiTest, ScreenCursorOverridesEveryControlsCursor) {
     TForm* form = NewForm(200, 100);
     auto* label = new TLabel(form);
