@@ -231,7 +231,7 @@ TEST_F(GuiTest, StatusBarShowsItsSimpleTextInSimpleMode) {
 
     auto textOf = [](TStatusBar* bar) {
         char text[256] = {};
-        // In simple mode the simple part is read back as part 0.
+        // In simple mode the simple text is read back at index 0, not SB_SIMPLEID.
         SendMessageA(bar->Handle(), SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
         return std::string(text);
     };
