@@ -1,1 +1,92 @@
-// (being written)
+// The hyperlink label.
+#include "components/InternetLabel.h"
+
+#include <shellapi.h>
+
+#include <cstdint>
+#include <utility>
+
+#include "common/ZorvaneText.h"
+
+namespace {
+
+seams::LinkShellExecuteProc gLinkShellExecute = ShellExecuteA;
+
+}  // namespace
+
+seams::LinkShellExecuteProc seams::SetLinkShellExecute(LinkShellExecuteProc proc) {
+    return std::exchange(gLinkShellExecute, proc ? proc : ShellExecuteA);
+}
+
+TInternetLabel::TInternetLabel(TComponent* owner) : TLabel(owner) {
+    SetCursor(crHandPoint);
+    SetFontColor(notVisitedColor_);
+    SetFontStyle(0);
+}
+
+void TInternetLabel::SetLink(const std::string& link) {
+    link_ = link;
+    if (linkHint_)
+        SetHint(link_);
+}
+
+void TInternetLabel::SetVisited(bool value) {
+    visited_ = value;
+    // Even under the mouse: a successful click shows the visited colour at once.
+    SetFontColor(visited_ ? visitedColor_ : notVisitedColor_);
+}
+
+void TInternetLabel::SetVisitedColor(TColor color) {
+    visitedColor_ = color;
+    if (visited_ && !mouseOver_)
+        SetFontColor(visitedColor_);
+}
+
+void TInternetLabel::SetNotVisitedColor(TColor color) {
+    notVisitedColor_ = color;
+    if (!visited_ && !mouseOver_)
+        SetFontColor(notVisitedColor_);
+}
+
+void TInternetLabel::SetOverColor(TColor color) {
+    overColor_ = color;
+    if (mouseOver_)
+        SetFontColor(overColor_);
+}
+
+void TInternetLabel::SetAbout(bool value) {
+    if (value)
+        ShowMsg("Internet Label 2.0");
+}
+
+bool TInternetLabel::CanActivateLink() {
+    bool canActivate = !link_.empty();
+    if (OnLinkActivating)
+        OnLinkActivating(this, canActivate);
+    return canActivate;
+}
+
+void TInternetLabel::Click() {
+    TLabel::Click();
+    if (!CanActivateLink())
+        return;
+    // No verb: the shell's default action for the target, which is not always "open".
+    HINSTANCE result = gLinkShellExecute(nullptr, nullptr, link_.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    SetVisited(reinterpret_cast<intptr_t>(result) > 32);
+}
+
+void TInternetLabel::MouseEnter() {
+    mouseOver_ = true;
+    SetFontColor(overColor_);
+    SetFontStyle(Font().Style | fsUnderline);
+    if (OnMouseEnter)
+        OnMouseEnter(this);
+}
+
+void TInternetLabel::MouseLeave() {
+    mouseOver_ = false;
+    SetFontStyle(Font().Style & ~static_cast<TFontStyles>(fsUnderline));
+    SetFontColor(visited_ ? visitedColor_ : notVisitedColor_);
+    if (OnMouseLeave)
+        OnMouseLeave(this);
+}

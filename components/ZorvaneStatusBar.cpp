@@ -1,1 +1,6 @@
-// (being written)
+// The status bar that accepts child controls.
+#include "components/ZorvaneStatusBar.h"
+
+TzorvaneStatusBar::TzorvaneStatusBar(TComponent* owner) : TStatusBar(owner) {
+    acceptsControls_ = true;
+}

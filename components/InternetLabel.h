@@ -1,0 +1,63 @@
+// TInternetLabel: a label that behaves as a hyperlink. One colour until its link has been
+// opened, another afterwards, a third while the mouse is over it (underlined then too), the hand
+// cursor, and a click opens Link through the shell's default action.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "wingui/WinGui.h"
+
+// Asked just before the link opens; the handler may change CanActivate either way.
+using TOnLinkActivating = std::function<void(TObject* sender, bool& canActivate)>;
+
+class TInternetLabel : public TLabel {
+  public:
+    explicit TInternetLabel(TComponent* owner);
+
+    const std::string& Link() const { return link_; }
+    void SetLink(const std::string& link);  // also becomes the hint while LinkHint is on
+    bool LinkHint() const { return linkHint_; }
+    void SetLinkHint(bool value) { linkHint_ = value; }
+    bool Visited() const { return visited_; }
+    void SetVisited(bool value);
+    TColor VisitedColor() const { return visitedColor_; }
+    void SetVisitedColor(TColor color);
+    TColor NotVisitedColor() const { return notVisitedColor_; }
+    void SetNotVisitedColor(TColor color);
+    TColor OverColor() const { return overColor_; }
+    void SetOverColor(TColor color);
+    // Always reads false; setting it to true shows the label's version box.
+    bool About() const { return false; }
+    void SetAbout(bool value);
+    bool MouseOver() const { return mouseOver_; }
+
+    // True when Link is not empty, then passed through OnLinkActivating.
+    virtual bool CanActivateLink();
+
+    TNotifyEvent OnMouseEnter;
+    TNotifyEvent OnMouseLeave;
+    TOnLinkActivating OnLinkActivating;
+
+  protected:
+    void Click() override;
+    void MouseEnter() override;
+    void MouseLeave() override;
+
+  private:
+    std::string link_;
+    bool linkHint_ = false;
+    bool visited_ = false;
+    TColor visitedColor_ = clPurple;
+    TColor notVisitedColor_ = clBlue;
+    TColor overColor_ = clRed;
+    bool mouseOver_ = false;
+};
+
+namespace seams {
+// The shell call the label opens its link with (ShellExecuteA by default). Tests put a recorder
+// here to see the call without starting a browser; null restores ShellExecuteA. Returns the
+// previous one.
+using LinkShellExecuteProc = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
+LinkShellExecuteProc SetLinkShellExecute(LinkShellExecuteProc proc);
+}  // namespace seams
