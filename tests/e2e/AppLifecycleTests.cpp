@@ -1,0 +1,135 @@
+// sequora.exe as a user meets it: started, its window shown, closed again.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/e2e/SequoraSession.h"
+#include "tests/e2e/UiDriver.h"
+
+#ifndef SEQUORA_VERSION_SHORT
+#error "SEQUORA_VERSION_SHORT must give the program's version without its last part"
+#endif
+#ifndef SEQUORA_LAUNCH_RECORDER
+#error "SEQUORA_LAUNCH_RECORDER must name the built launch_recorder.exe"
+#endif
+
+using namespace e2e;
+
+namespace {
+
+constexpr DWORD kStartTimeoutMs = 30000;
+constexpr DWORD kExitTimeoutMs = 30000;
+// How long a first-run prompt may take to show up after the window did.
+constexpr DWORD kPromptGraceMs = 3000;
+
+const char* const kFirstRunPrompt = "Press the \"Import\" button to import the start up objects";
+
+// "Sequora v1.0.0", possibly followed by what the launcher shows, but not by more version parts.
+bool IsCaptionOfVersion(const std::string& caption, const std::string& version) {
+    const std::string expected = "Sequora v" + version;
+    if (caption.compare(0, expected.size(), expected) != 0)
+        return false;
+    if (caption.size() == expected.size())
+        return true;
+    const char next = caption[expected.size()];
+    return next != '.' && (next < '0' || next > '9');
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace
+
+class AppLifecycle : public SequoraTest {};
+
+TEST_F(AppLifecycle, FirstStartShowsTheVersionedWindowAndClosesWithExitCodeZero) {
+    Process app = StartSequora();
+
+    // Whatever comes first: the window, or a message box shown while it is being created.
+    HWND mainWindow = nullptr;
+    std::optional<MessageBoxInfo> box;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            mainWindow = WaitForTopLevelWindow(app.Id(), "TFrmMain", 0);
+            box = FindMessageBox(app.Id());
+            return mainWindow || box;
+        },
+        kStartTimeoutMs))
+        << "neither the main window nor a message box appeared";
+    if (!box) {
+        box = WaitForMessageBox(app.Id(), kPromptGraceMs);
+    }
+    if (box) {
+        // The first-run prompt; nothing else may be shown on a first start.
+        EXPECT_EQ(box->caption, "Information");
+        EXPECT_EQ(box->text, kFirstRunPrompt);
+        ASSERT_TRUE(PressMessageBoxButton(box->window, IDOK));
+        ASSERT_TRUE(WaitForNoMessageBox(app.Id(), 5000)) << "the message box stayed open";
+    }
+    mainWindow = WaitForTopLevelWindow(app.Id(), "TFrmMain", kStartTimeoutMs);
+    ASSERT_NE(mainWindow, nullptr) << "no visible window of class TFrmMain";
+
+    const std::string caption = WindowText(mainWindow);
+    EXPECT_TRUE(IsCaptionOfVersion(caption, SEQUORA_VERSION_SHORT)) << "caption: " << caption;
+    const RECT rect = ScreenRect(mainWindow);
+    EXPECT_GT(rect.right - rect.left, 0);
+    EXPECT_GT(rect.bottom - rect.top, 0);
+
+    ASSERT_TRUE(RequestClose(mainWindow));
+    const std::optional<DWORD> exitCode = app.WaitForExit(kExitTimeoutMs);
+    ASSERT_TRUE(exitCode.has_value()) << "still running " << kExitTimeoutMs << " ms after WM_CLOSE";
+    EXPECT_EQ(*exitCode, 0u);
+}
+
+// The recorder is what later tests read launches from: one line per start, in start order.
+TEST_F(AppLifecycle, LaunchRecorderAppendsItsCommandLineAndStartTime) {
+    const std::string recorder = HostPathToWindows(SEQUORA_LAUNCH_RECORDER);
+    FILETIME before;
+    GetSystemTimeAsFileTime(&before);
+    for (const char* arguments : {"/first", "second \"quoted arg\""}) {
+        LaunchOptions options;
+        options.arguments = arguments;
+        options.environment.emplace_back("SEQUORA_LAUNCH_LOG", LaunchLogPath());
+        Process run = Process::Start(recorder, options);
+        const std::optional<DWORD> code = run.WaitForExit(kExitTimeoutMs);
+        ASSERT_TRUE(code.has_value());
+        EXPECT_EQ(*code, 0u);
+    }
+    const std::string log = ReadFile(LaunchLogPath());
+    std::istringstream lines(log);
+    std::string line;
+    std::vector<std::string> commandLines;
+    const unsigned long long notBefore =
+        (static_cast<unsigned long long>(before.dwHighDateTime) << 32) | before.dwLowDateTime;
+    unsigned long long previous = 0;
+    while (std::getline(lines, line)) {
+        ASSERT_FALSE(line.empty());
+        ASSERT_EQ(line.back(), '\r') << "lines end with CR LF";
+        line.pop_back();
+        const size_t tab = line.rfind('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        commandLines.push_back(line.substr(0, tab));
+        const unsigned long long ticks = std::stoull(line.substr(tab + 1));
+        EXPECT_GE(ticks, notBefore);
+        EXPECT_GE(ticks, previous);
+        previous = ticks;
+    }
+    ASSERT_EQ(commandLines.size(), 2u) << log;
+    EXPECT_EQ(commandLines[0], "\"" + recorder + "\" /first");
+    EXPECT_EQ(commandLines[1], "\"" + recorder + "\" second \"quoted arg\"");
+
+    // Without a log named it records nothing and says so by its exit code.
+    Process unnamed = Process::Start(recorder, {"/x", {}, {{"SEQUORA_LAUNCH_LOG", ""}}});
+    const std::optional<DWORD> code = unnamed.WaitForExit(kExitTimeoutMs);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_EQ(*code, 2u);
+    EXPECT_EQ(ReadFile(LaunchLogPath()), log);
+}
