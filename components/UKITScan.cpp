@@ -14,7 +14,6 @@ constexpr int kMaxRepaintRounds = 4;
 }  // namespace
 
 TKITScanner::TKITScanner(TComponent* owner) : TGraphicControl(owner) {
-    SetColor(clDefault);  // the parent's colour until one is set
     SetBounds(Left(), Top(), 82, 12);
 }
 

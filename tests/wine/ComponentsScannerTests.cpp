@@ -123,6 +123,23 @@ TEST_F(ScannerTest, ConstructedState) {
     ExpectPicture(WindowPixels(bar->Handle()), want, "82 x 12");
 }
 
+TEST_F(ScannerTest, PaintsAndTicksOnADoubleBufferedParent) {
+    // The main window is double-buffered: the corrections then happen while painting into a
+    // buffer of the old size.
+    form->SetDoubleBuffered(true);
+    TKITScanner* bar = NewScanner(82, 4);
+    EXPECT_EQ(bar->Width(), 80);
+    EXPECT_EQ(bar->Height(), 5);
+    Picture want{80, 5};
+    want.background = FormBackground();
+    want.ledWidth = 10;
+    ExpectPicture(WindowPixels(bar->Handle()), want, "buffered");
+    bar->Tick();
+    want.lit = 2;
+    ExpectPicture(WindowPixels(bar->Handle()), want, "buffered, ticked");
+    form->SetDoubleBuffered(false);
+}
+
 TEST_F(ScannerTest, MainWindowInstanceKeepsItsSizeAndShowsUnlitLeds) {
     TKITScanner* bar = NewScanner(73, 17);
     EXPECT_EQ(bar->Width(), 73);

@@ -111,6 +111,7 @@ class FormTest : public testing::Test {
     void SetUp() override {
         form = sharedForm_;
         form->SetColor(clBtnFace);
+        form->SetDoubleBuffered(false);
         form->SetBounds(40, 40, 480, 320);
         PaintNow(form->Handle());
     }
