@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "tests/e2e/SequoraSession.h"
 #include "tests/e2e/UiDriver.h"
+#include "tests/wine/CommonTestSupport.h"
 
 #ifndef SEQUORA_VERSION_SHORT
 #error "SEQUORA_VERSION_SHORT must give the program's version without its last part"
@@ -37,13 +37,6 @@ bool IsCaptionOfVersion(const std::string& caption, const std::string& version) 
         return true;
     const char next = caption[expected.size()];
     return next != '.' && (next < '0' || next > '9');
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 }  // namespace
@@ -103,7 +96,7 @@ TEST_F(AppLifecycle, LaunchRecorderAppendsItsCommandLineAndStartTime) {
         ASSERT_TRUE(code.has_value());
         EXPECT_EQ(*code, 0u);
     }
-    const std::string log = ReadFile(LaunchLogPath());
+    const std::string log = testsupport::ReadWholeFile(LaunchLogPath()).value_or("");
     std::istringstream lines(log);
     std::string line;
     std::vector<std::string> commandLines;
@@ -131,5 +124,5 @@ TEST_F(AppLifecycle, LaunchRecorderAppendsItsCommandLineAndStartTime) {
     const std::optional<DWORD> code = unnamed.WaitForExit(kExitTimeoutMs);
     ASSERT_TRUE(code.has_value());
     EXPECT_EQ(*code, 2u);
-    EXPECT_EQ(ReadFile(LaunchLogPath()), log);
+    EXPECT_EQ(testsupport::ReadWholeFile(LaunchLogPath()), log);
 }
