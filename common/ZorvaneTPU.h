@@ -64,7 +64,7 @@ void SetSelfRunAtStartup(bool enable);
 bool DeleteAllValues(HKEY root, const std::string& keyPath);
 
 // ---- Shell and system queries ------------------------------------------------------------------
-enum class OSVersion { Unknown, Win95, Win98, WinMe, WinNT4, Win2000, WinXP, WinServer2003, WinVista, Win7 };
+// OSVersion and the decisions behind GetOSVersion and HasAdminRights are in ZorvaneText.h.
 
 std::string GetSpecialFolder(int csidl);
 std::string ResolveShortcut(const std::string& fileName);
@@ -94,6 +94,10 @@ bool ShowMessageBoxSink(const UserMessage& message);
 namespace seams {
 // An empty path removes the override for that folder number.
 void OverrideSpecialFolder(int csidl, const std::string& path);
+// Makes GetSpecialFolder fail for that folder number, as for a folder the system does not know.
+void FailSpecialFolder(int csidl);
+// Removes every folder override and failure.
+void ResetSpecialFolders();
 // Overrides the platform id and administrator-rights answers used by GetAppDataFolder;
 // reset with ResetSystemQueries().
 void OverridePlatformId(int platformId);

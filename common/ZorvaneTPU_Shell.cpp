@@ -1,7 +1,79 @@
-// Shell helpers and system queries.
+// Shell helpers: shell folders, shortcut targets, the program's own path and version, and
+// opening things through the shell.
 #include "common/ZorvaneTPU.h"
+#include "common/ZorvaneTPU_Win32.h"
 
+#include <objbase.h>
+#include <objidl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <cstdio>
 #include <vector>
+
+namespace {
+
+[[noreturn]] void RaiseComError(const char* what, HRESULT result) {
+    char code[16];
+    std::snprintf(code, sizeof(code), "%08lX", static_cast<unsigned long>(result));
+    throw EOSError(std::string(what) + " failed. System Error.  Code: 0x" + code + ".\r\n" +
+                   SystemErrorText(static_cast<DWORD>(result)));
+}
+
+std::wstring ToWide(const std::string& text) {
+    if (text.empty())
+        return {};
+    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+}  // namespace
+
+std::string GetSpecialFolder(int csidl) {
+    if (const std::optional<std::string>* folder = SpecialFolderOverride(csidl))
+        return *folder ? TrailBackslash(**folder) : std::string();
+    // The shell fills at most MAX_PATH characters and the terminator.
+    char path[MAX_PATH + 1] = {};
+    // Current path, nothing created: flags 0 and no token.
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
+        return {};
+    return TrailBackslash(path);
+}
+
+std::string ResolveShortcut(const std::string& fileName) {
+    ComPtr<IShellLinkA> link;
+    HRESULT result =
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid());
+    if (FAILED(result))
+        RaiseComError("Creating the shell link object", result);
+    ComPtr<IPersistFile> file;
+    result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
+    if (FAILED(result))
+        RaiseComError("Taking the shell link's IPersistFile", result);
+
+    std::wstring wideName = ToWide(fileName);
+    if (wideName.empty() || FAILED(file->Load(wideName.c_str(), STGM_READ)))
+        return {};
+    // Larger than any Windows path, so that no stored target can be cut short.
+    std::vector<char> target(32768, '\0');
+    // No search for a moved target and no user interface: only what the shortcut stores.
+    result = link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, SLGP_SHORTPATH);
+    if (result != S_OK)
+        return {};
+    return std::string(target.data());
+}
+
+bool ExecuteFile(const std::string& target, const std::string& params) {
+    HINSTANCE result = ShellExecuteA(nullptr, "open", target.c_str(),
+                                     params.empty() ? nullptr : params.c_str(), nullptr, SW_SHOWNORMAL);
+    // Values up to 32 are the shell's error codes.
+    return reinterpret_cast<INT_PTR>(result) > 32;
+}
 
 std::string GetAppExeName() {
     // The module path can exceed MAX_PATH (long-path aware systems): grow until it fits.

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,3 +95,47 @@ std::vector<std::string> RegValueNames(HKEY key);
 
 // Raises ERegistryException with the format's one %s replaced by the value name.
 [[noreturn]] void RaiseRegistryError(const char* format, const std::string& name);
+
+// The system's text for an error code, without its trailing line break.
+std::string SystemErrorText(DWORD code);
+
+// Test seams (see seams:: in ZorvaneTPU.h). The folder override is null when there is none; an
+// override without a path means the folder fails.
+const std::optional<std::string>* SpecialFolderOverride(int csidl);
+int PlatformIdForAppData();
+bool HasAdminRightsForAppData();
+
+// A COM interface pointer, released when the owner goes.
+template <typename T>
+class ComPtr {
+  public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& other) noexcept {
+        if (this != &other) {
+            Reset();
+            ptr_ = std::exchange(other.ptr_, nullptr);
+        }
+        return *this;
+    }
+
+    T* operator->() const noexcept { return ptr_; }
+    T* Get() const noexcept { return ptr_; }
+    explicit operator bool() const noexcept { return ptr_ != nullptr; }
+    // For the out parameter of CoCreateInstance and QueryInterface; drops what was held.
+    void** PutVoid() noexcept {
+        Reset();
+        return reinterpret_cast<void**>(&ptr_);
+    }
+
+  private:
+    void Reset() noexcept {
+        if (ptr_)
+            std::exchange(ptr_, nullptr)->Release();
+    }
+
+    T* ptr_ = nullptr;
+};

@@ -241,3 +241,58 @@ bool SameTextAscii(const std::string& a, const std::string& b) {
     }
     return true;
 }
+
+// ---- Windows version and administrator rights -------------------------------------------------
+
+OSVersion OSVersionFromNumbers(int platformId, int major, int minor, bool hasPowerCreateRequest) {
+    constexpr int kPlatform9x = 1;
+    constexpr int kPlatformNT = 2;
+    if (platformId == kPlatform9x && major == 4) {
+        switch (minor) {
+            case 0:
+                return OSVersion::Win95;
+            case 10:
+                return OSVersion::Win98;
+            case 90:
+                return OSVersion::WinMe;
+            default:
+                return OSVersion::Unknown;
+        }
+    }
+    if (platformId != kPlatformNT)
+        return OSVersion::Unknown;
+    switch (major) {
+        case 4:
+            return minor == 0 ? OSVersion::WinNT4 : OSVersion::Unknown;
+        case 5:
+            switch (minor) {
+                case 0:
+                    return OSVersion::Win2000;
+                case 1:
+                    return OSVersion::WinXP;
+                case 2:
+                    return OSVersion::WinServer2003;
+                default:
+                    return OSVersion::Unknown;
+            }
+        case 6:
+            return hasPowerCreateRequest ? OSVersion::Win7 : OSVersion::WinVista;
+        case 7:
+            return OSVersion::Win7;
+        default:
+            return OSVersion::Unknown;
+    }
+}
+
+bool AdminRightsFrom(int platformId,
+                     OSVersion version,
+                     const std::function<int()>& elevationType,
+                     const std::function<bool()>& inAdminGroup) {
+    constexpr int kPlatform9x = 1;
+    constexpr int kElevationFull = 2;
+    if (platformId == kPlatform9x)
+        return true;
+    if (version >= OSVersion::WinVista)
+        return elevationType() == kElevationFull;
+    return inAdminGroup();
+}

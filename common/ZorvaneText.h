@@ -34,6 +34,21 @@ std::string ExtractFilePath(const std::string& path);
 std::string LowerAscii(std::string text);
 bool SameTextAscii(const std::string& a, const std::string& b);
 
+// ---- Windows version and administrator rights -------------------------------------------------
+// In this order; 8 (WinVista) or more means Vista or later.
+enum class OSVersion { Unknown, Win95, Win98, WinMe, WinNT4, Win2000, WinXP, WinServer2003, WinVista, Win7 };
+
+// The version that the platform id (1 9x family, 2 NT family) and version numbers stand for;
+// major 6 is Win7 when kernel32 exports PowerCreateRequest, else WinVista.
+OSVersion OSVersionFromNumbers(int platformId, int major, int minor, bool hasPowerCreateRequest);
+// Whether the process counts as having administrator rights: always on the 9x family; from Vista
+// on only when elevated (elevation type 2); before Vista when the token lists the Administrators
+// group. Each query is asked only when the answer depends on it.
+bool AdminRightsFrom(int platformId,
+                     OSVersion version,
+                     const std::function<int()>& elevationType,
+                     const std::function<bool()>& inAdminGroup);
+
 // ---- User messages ----------------------------------------------------------------------------
 enum class MsgKind { Plain, Error, Warning, Info, Report, Confirm };
 
