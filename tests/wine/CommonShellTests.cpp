@@ -14,6 +14,7 @@
 
 using testsupport::MessageRecorder;
 using testsupport::ReadWholeFile;
+using testsupport::SaveShortcut;
 using testsupport::TempFolder;
 using testsupport::WriteWholeFile;
 
@@ -60,31 +61,6 @@ TEST_F(SpecialFolderTest, OverridesStandInForTheShell) {
 }
 
 // ---- Shortcuts --------------------------------------------------------------------------------
-
-std::wstring Wide(const std::string& text) {
-    int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
-
-// Saves a shortcut the way the shell itself does.
-void SaveShortcut(const std::string& linkName, const std::string& target, const std::string& arguments) {
-    IShellLinkA* link = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                               reinterpret_cast<void**>(&link)),
-              S_OK);
-    EXPECT_EQ(link->SetPath(target.c_str()), S_OK);
-    EXPECT_EQ(link->SetArguments(arguments.c_str()), S_OK);
-    IPersistFile* file = nullptr;
-    EXPECT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
-    if (file) {
-        EXPECT_EQ(file->Save(Wide(linkName).c_str(), TRUE), S_OK);
-        file->Release();
-    }
-    link->Release();
-}
 
 // Short and long forms of a path compare equal once both are expanded.
 std::string LongForm(const std::string& path) {
