@@ -177,6 +177,12 @@ int GridModel::RowExtent(int row) const {
     return rowIt == rows_.end() ? 0 : rowIt->second.rbegin()->first + 1;
 }
 
+void GridModel::VisitCells(const std::function<void(int, int, const std::string&)>& visit) const {
+    for (const auto& [row, cells] : rows_)
+        for (const auto& [col, text] : cells)
+            visit(col, row, text);
+}
+
 // ---- Shape --------------------------------------------------------------------------------------
 
 void GridModel::SetRowCount(int value) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -66,6 +67,8 @@ class GridModel {
     void ClearRowFrom(int row, int firstCol);
     // The row's last non-empty column + 1 (0 for an empty row): cells beyond it are empty.
     int RowExtent(int row) const;
+    // Calls visit(col, row, text) for every non-empty cell, row by row, left to right.
+    void VisitCells(const std::function<void(int col, int row, const std::string& text)>& visit) const;
 
     // ---- Shape ----
     int RowCount() const { return rowCount_; }
