@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ googletest g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth)
 case "${1:-build}" in
     test) packages+=(clang libclang-rt-14-dev) ;;
-    bench) packages+=(libbenchmark-dev valgrind) ;;
+    bench) packages+=(libbenchmark-dev valgrind python3) ;;
 esac
 
 missing=()
