@@ -1,51 +1,69 @@
 // Program entry: COM on the GUI thread, the application title, the main window and the message
-// loop. The window itself grows with later work; for now it opens with its caption and closes.
+// loop. The command line is not read.
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
+#include "app/ErrorHandler.h"
+#include "app/FormMain.h"
 #include "common/ZorvaneTPU.h"
-#include "resource.h"
 
 namespace {
 
-LRESULT CALLBACK MainWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
+std::string EnvironmentValue(const char* name) {
+    DWORD length = GetEnvironmentVariableA(name, nullptr, 0);
+    if (length == 0)
+        return {};
+    std::string value(length, '\0');
+    length = GetEnvironmentVariableA(name, value.data(), length);
+    value.resize(length);
+    return value;
+}
+
+// The end-to-end tests run the real program against scratch places, so that they are safe on
+// a real Windows machine too: SEQUORA_SANDBOX_REGISTRY names a key under HKEY_CURRENT_USER that
+// stands in for both registry roots, SEQUORA_SANDBOX_FOLDERS a folder that holds the Startup
+// folders and the roaming application data.
+void ApplyTestSandbox() {
+    std::string registry = EnvironmentValue("SEQUORA_SANDBOX_REGISTRY");
+    if (!registry.empty()) {
+        HKEY user = nullptr, machine = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, (registry + "\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &user, nullptr) == ERROR_SUCCESS &&
+            RegCreateKeyExA(HKEY_CURRENT_USER, (registry + "\\HKLM").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                            nullptr, &machine, nullptr) == ERROR_SUCCESS) {
+            RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
+            RegOverridePredefKey(HKEY_CURRENT_USER, user);
+        }
+        if (user)
+            RegCloseKey(user);
+        if (machine)
+            RegCloseKey(machine);
     }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    std::string folders = EnvironmentValue("SEQUORA_SANDBOX_FOLDERS");
+    if (!folders.empty()) {
+        folders = TrailBackslash(folders);
+        seams::OverrideSpecialFolder(CSIDL_COMMON_STARTUP, folders + "CommonStartup\\");
+        seams::OverrideSpecialFolder(CSIDL_STARTUP, folders + "Startup\\");
+        seams::OverrideSpecialFolder(CSIDL_ALTSTARTUP, folders + "AltStartup\\");
+        seams::OverrideSpecialFolder(CSIDL_APPDATA, folders + "AppData\\");
+    }
 }
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-    HRESULT comResult = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ApplyTestSandbox();
 
-    SetApplicationTitle("Sequora");
     SetMessageSink(ShowMessageBoxSink);
+    Application.Initialize();
+    Application.OnException = ReportUnhandledError;
+    Application.SetTitle("Sequora");
+    Application.CreateForm<TFrmMain>();
+    int exitCode = Application.Run();
 
-    WNDCLASSEXA wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = MainWndProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_SEQUORA));
-    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = "TFrmMain";
-    RegisterClassExA(&wc);
-
-    std::string caption = "Sequora v" + GetAppVersionShort();
-    HWND window = CreateWindowExA(0, "TFrmMain", caption.c_str(), WS_OVERLAPPEDWINDOW, 100, 100, 1000, 420,
-                                  nullptr, nullptr, instance, nullptr);
-    ShowWindow(window, showCommand);
-
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-
-    if (SUCCEEDED(comResult))
+    if (SUCCEEDED(com))
         CoUninitialize();
-    return static_cast<int>(msg.wParam);
+    return exitCode;
 }

@@ -399,16 +399,18 @@ bool TEnhancedStrGrid::LoadFromFile(const std::string& fileName) {
     return true;
 }
 
-void TEnhancedStrGrid::SaveToFile(const std::string& fileName) {
+bool TEnhancedStrGrid::SaveToFile(const std::string& fileName) {
     try {
         ReplacingFileWriter writer(fileName);
         // A grid too large for the format raises before the first piece, so before any file exists.
         WriteTableText(Model(), separator_, [&writer](std::string_view piece) { writer.Write(piece); });
         writer.Commit();
+        return true;
     } catch (const ERangeError&) {
         throw;
     } catch (const std::exception&) {
         // Writing the table file reports nothing; the old file is still whole.
+        return false;
     }
 }
 

@@ -75,8 +75,9 @@ class TEnhancedStrGrid : public TStringGrid {
     [[nodiscard]] virtual bool LoadFromFile(const std::string& fileName);
     // Writes the table file. The old file is replaced only once the new one is completely
     // written and flushed, so it is never left truncated; a failure to write is silent and leaves
-    // the old file as it was. A grid the format cannot hold raises ERangeError before writing.
-    virtual void SaveToFile(const std::string& fileName);
+    // the old file as it was, and the result (false) is the caller's only sign of it. A grid the
+    // format cannot hold raises ERangeError before writing.
+    virtual bool SaveToFile(const std::string& fileName);
     // Reads the cell section of a table file into the current rows and columns; nothing when
     // the file does not exist.
     virtual void LoadCellsFromFile(const std::string& fileName);

@@ -84,7 +84,7 @@ TEST_F(GridTest, SaveToFileWritesTheTableAndLeavesNothingElse) {
     ScratchFolder folder;
     const std::string name = folder.Path() + "StartUpObjects.bin";
     WriteBytes(name, "an older, longer table file that must be replaced completely ......................");
-    grid->SaveToFile(name);
+    EXPECT_TRUE(grid->SaveToFile(name));
     EXPECT_EQ(ReadBytes(name), FixtureTableText());
     EXPECT_EQ(folder.Files(), (std::vector<std::string>{"StartUpObjects.bin"}));
     EXPECT_TRUE(messages.empty());
@@ -112,7 +112,7 @@ TEST_F(GridTest, AFailedSaveLeavesTheOldFileAsItWas) {
     for (const Case& c : cases) {
         WriteBytes(name, old);
         c.prepare();
-        grid->SaveToFile(name);
+        EXPECT_FALSE(grid->SaveToFile(name)) << c.name;
         c.undo();
         EXPECT_EQ(ReadBytes(name), old) << c.name;
         EXPECT_EQ(folder.Files(), (std::vector<std::string>{"StartUpObjects.bin"})) << c.name;
@@ -124,7 +124,7 @@ TEST_F(GridTest, AFailedSaveLeavesTheOldFileAsItWas) {
 TEST_F(GridTest, SaveIntoAMissingFolderCreatesNothingAndSaysNothing) {
     ScratchFolder folder;
     const std::string name = folder.Path() + "missing\\StartUpObjects.bin";
-    grid->SaveToFile(name);
+    EXPECT_FALSE(grid->SaveToFile(name));
     EXPECT_EQ(GetFileAttributesA(name.c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(folder.Files().empty());
     EXPECT_TRUE(messages.empty());

@@ -1,0 +1,35 @@
+#include "app/ErrorHandler.h"
+
+#include <windows.h>
+
+#include "common/ZorvaneTPU.h"
+
+namespace {
+
+std::string ErrorClass(const std::exception& error) {
+    if (const auto* known = dynamic_cast<const Exception*>(&error))
+        return known->ClassName();
+    return "Exception";
+}
+
+std::string Timestamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[64];
+    wsprintfA(text, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
+              now.wSecond);
+    return text;
+}
+
+}  // namespace
+
+void ReportUnhandledError(const std::exception& error) {
+    std::string what = ErrorClass(error) + ": " + error.what();
+    // The log first: should showing the box fail too, the error is still on record.
+    try {
+        (void)StringToFile(GetAppDataFolder("Sequora") + "sequora-errors.txt",
+                           Timestamp() + "  " + what + "\r\n", false);
+    } catch (...) {
+    }
+    MsgError(what);
+}
