@@ -408,7 +408,7 @@ void TFrmMain::FormDestroy(TObject*) {
     AppWriteInteger(kSection, "Height", height);
     AppWriteBool(kSection, "chkAutoImport", chkAutoImport->Checked());
 
-    Grid->SaveToFile(TableFileName());
+    (void)Grid->SaveToFile(TableFileName());
 }
 
 void TFrmMain::chkStartSelfClick(TObject*) {
@@ -611,14 +611,19 @@ void TFrmMain::chkAutoCloseClick(TObject*) {
 // ---- The backup script --------------------------------------------------------------------------
 
 void TFrmMain::btnBackupClick(TObject*) {
+    (void)WriteBackup();
+}
+
+bool TFrmMain::WriteBackup() {
     std::string script = BuildBackupScript(TableItems());
     std::string folder = GetAppDataFolder(kSection) + "backups\\";
     std::string fileName = folder + BackupFileName(LocalDateTimeText());
     if (ForceFolder(folder) && StringToFile(fileName, script, true)) {
         Status->SetSimpleText("Backup created to " + fileName);
-        return;
+        return true;
     }
     MsgError("Cannot make backup to " + fileName);
+    return false;
 }
 
 // ---- The import ---------------------------------------------------------------------------------
@@ -678,11 +683,16 @@ void TFrmMain::btnImportClick(TObject*) {
         Grid->SetCell(kColSearch, row, item.search);
     }
 
-    // Only now that the table and its backup hold the items is anything taken from Windows: and
-    // only what the table holds.
-    Grid->SaveToFile(TableFileName());
-    btnBackupClick(this);
-    sources.RemoveHeld(plan.outcomes);
+    // Only once the table and its backup hold the items is anything taken from Windows, and only
+    // what the table holds. Should either fail, Windows keeps starting its entries as before.
+    const bool saved = Grid->SaveToFile(TableFileName());
+    const bool backedUp = WriteBackup();
+    if (saved && backedUp)
+        sources.RemoveHeld(plan.outcomes);
+    else
+        Status->SetSimpleText(
+            "The start up entries were left to Windows: the table or its backup could not be "
+            "written");
 
     chkStartSelf->SetChecked(true);
     SetSelfRunAtStartup(true);

@@ -92,6 +92,8 @@ class TFrmMain : public TForm {
 
   private:
     void CreateControls();
+    // Writes the backup script of the table; false, after the error message, when it failed.
+    bool WriteBackup();
     std::vector<StartupItem> TableItems();
     std::string TableFileName();
     // Moves an unreadable table file aside so nothing overwrites it; returns the new name.
