@@ -1,17 +1,19 @@
-// What every end-to-end test of sequora.exe needs around the driver: the system state the
-// program reads reset to that of a user who never ran it, and a private copy of the program.
+// What every end-to-end test of sequora.exe needs around the driver: a private copy of the
+// program and a sandbox of its own for everything the program reads and changes.
 //
-// The tests run inside the test run's private Wine prefix, shared by the tests of one program
-// and run one at a time. The state Sequora relies on is reset before and after each test: its
-// settings section, both Run keys, its folder in the roaming application data, and the
-// shortcuts and programs in the Startup folders. Each test starts its own copy of sequora.exe
-// in a fresh folder, because with administrator rights (which Wine grants) the program keeps
+// The program is started with SEQUORA_SANDBOX_REGISTRY and SEQUORA_SANDBOX_FOLDERS, so that both
+// registry roots (its settings, both Run keys, the start-up approvals) and the Startup and
+// application data folders are scratch places of this test. Nothing a test does reaches the
+// real Run keys, Startup folders or settings, under Wine or on Windows. Each test starts its own
+// copy of sequora.exe in a fresh folder, because with administrator rights the program keeps
 // its table, log and backups next to itself.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/e2e/UiDriver.h"
 
@@ -19,10 +21,6 @@ namespace e2e {
 
 constexpr const char* kSettingsKey = "Software\\Zorvane\\Sequora";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-
-// Resets what Sequora reads to a never-run state. Refuses (false, with the reason) outside
-// Wine, so that the tests can never clear a real user's start-up entries.
-[[nodiscard]] bool ResetSequoraState(std::string& failure);
 
 // Deletes a folder with everything in it, read-only files included.
 void RemoveTree(const std::string& folder);
@@ -32,16 +30,30 @@ class SequoraTest : public testing::Test {
     void SetUp() override;
     void TearDown() override;
 
-    // Starts the private copy with SEQUORA_LAUNCH_LOG set to LaunchLogPath(), in its folder.
-    Process StartSequora(const std::string& arguments = {});
+    // Starts the private copy in its folder, inside the sandbox, with SEQUORA_LAUNCH_LOG set to
+    // LaunchLogPath() and the extra variables given.
+    Process StartSequora(const std::vector<std::pair<std::string, std::string>>& environment = {});
 
     const std::string& ProgramFolder() const { return folder_; }  // with a trailing backslash
     const std::string& ProgramPath() const { return program_; }
     std::string LaunchLogPath() const { return folder_ + "launches.txt"; }
 
+    // What the program sees as HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE.
+    HKEY UserRoot() const { return user_; }
+    HKEY MachineRoot() const { return machine_; }
+    // What the program sees as the Startup folders (the common and the user's exist, the
+    // alternate one does not) and the roaming application data folder.
+    std::string CommonStartupFolder() const { return sandbox_ + "CommonStartup\\"; }
+    std::string StartupFolder() const { return sandbox_ + "Startup\\"; }
+    std::string AppDataFolder() const { return sandbox_ + "AppData\\"; }
+
   private:
     std::string folder_;
     std::string program_;
+    std::string sandbox_;
+    std::string registry_;
+    HKEY user_ = nullptr;
+    HKEY machine_ = nullptr;
 };
 
 }  // namespace e2e

@@ -1,0 +1,466 @@
+// sequora.exe doing its job, driven as a user would drive it: a first run that imports what the
+// Run keys and the Startup folder hold, a later run that launches the table on its ticks and
+// closes itself, and the import's care for what the table cannot hold or keep.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/SequoraSession.h"
+#include "tests/e2e/UiDriver.h"
+#include "tests/wine/CommonTestSupport.h"
+
+#ifndef SEQUORA_LAUNCH_RECORDER
+#error "SEQUORA_LAUNCH_RECORDER must name the built launch_recorder.exe"
+#endif
+
+using namespace e2e;
+using testsupport::DwordBytes;
+using testsupport::ReadRawValue;
+using testsupport::SzBytes;
+using testsupport::WriteRawValue;
+
+namespace {
+
+constexpr DWORD kWindowTimeoutMs = 30000;
+constexpr DWORD kBoxTimeoutMs = 15000;
+
+const char* const kApprovedRun =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const char* const kApprovedFolder =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
+const std::vector<std::string> kHeaderRow = {"Enabled",    "Name",  "Full path",
+                                             "Parameters", "Delay", "Ask Google"};
+
+// Task Manager's record of an entry switched off: an odd first byte, then a time stamp.
+std::string DisabledApproval() {
+    return std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12);
+}
+
+std::vector<std::string> ValueNames(HKEY root, const std::string& path) {
+    std::vector<std::string> names;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return names;
+    for (DWORD index = 0;; ++index) {
+        char name[16384];
+        DWORD length = sizeof name;
+        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder, const char* pattern = "*") {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + pattern).c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return files;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.emplace_back(data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string Lowered(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string ShortPath(const std::string& path) {
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::string(shortPath, length) : path;
+}
+
+std::string LocalShortDate() {
+    char text[128] = {};
+    GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, nullptr, nullptr, text, sizeof text);
+    return text;
+}
+
+// One line of the launch recorder's log: whom it was started as, and when (100-ns ticks).
+struct Launch {
+    std::string commandLine;
+    unsigned long long ticks = 0;
+};
+
+std::vector<Launch> ReadLaunches(const std::string& logFile) {
+    std::vector<Launch> launches;
+    std::istringstream lines(testsupport::ReadWholeFile(logFile).value_or(""));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const size_t tab = line.rfind('\t');
+        if (tab == std::string::npos)
+            continue;
+        launches.push_back({line.substr(0, tab), std::stoull(line.substr(tab + 1))});
+    }
+    return launches;
+}
+
+unsigned long long Ticks(const FILETIME& time) {
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+double SecondsBetween(unsigned long long from, unsigned long long to) {
+    return (static_cast<double>(to) - static_cast<double>(from)) / 1e7;
+}
+
+// The main window as a user sees it: its controls found by class and caption.
+struct MainWindow {
+    HWND window = nullptr;
+    HWND grid = nullptr;
+    HWND status = nullptr;
+
+    HWND Button(const std::string& caption) const { return FindButton(window, caption); }
+    std::vector<std::vector<std::string>> Rows() const { return GridCells(grid); }
+    std::string StatusText() const { return StatusBarText(status); }
+};
+
+}  // namespace
+
+class AppScenario : public SequoraTest {
+  protected:
+    void SetUp() override {
+        SequoraTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        recorders_ = ProgramFolder() + "rec\\";
+        ASSERT_TRUE(CreateDirectoryA(recorders_.c_str(), nullptr));
+    }
+
+    // A copy of the launch recorder under its own name, so each item shows in the launch log.
+    std::string Recorder(const std::string& name) {
+        const std::string path = recorders_ + name + ".exe";
+        const std::string built = HostPathToWindows(SEQUORA_LAUNCH_RECORDER);
+        EXPECT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE)) << path;
+        return path;
+    }
+
+    void SeedRunValue(HKEY root, const std::string& name, const std::string& text, DWORD type = REG_SZ) {
+        WriteRawValue(root, kRunKey, name, type, SzBytes(text));
+    }
+
+    void SeedShortcut(const std::string& folder, const std::string& name, const std::string& target) {
+        testsupport::SaveShortcut(folder + name, target, "/from-the-shortcut");
+    }
+
+    MainWindow WaitForMainWindow(const Process& app) {
+        MainWindow main;
+        main.window = WaitForTopLevelWindow(app.Id(), "TFrmMain", kWindowTimeoutMs);
+        if (main.window) {
+            main.grid = FindChild(main.window, "TEnhancedStrGrid");
+            main.status = FindChild(main.window, "msctls_statusbar32");
+        }
+        return main;
+    }
+
+    // Waits for the next message box, checks its caption and the start of its text, presses
+    // the button and waits for it to go. The box's text is returned for further checks.
+    std::string Answer(const Process& app,
+                       const std::string& caption,
+                       const std::string& textStart,
+                       int button) {
+        std::optional<MessageBoxInfo> box = WaitForMessageBox(app.Id(), kBoxTimeoutMs);
+        if (!box) {
+            ADD_FAILURE() << "no message box \"" << textStart << "\"";
+            return {};
+        }
+        EXPECT_EQ(box->caption, caption) << box->text;
+        EXPECT_EQ(box->text.compare(0, textStart.size(), textStart), 0) << box->text;
+        EXPECT_TRUE(PressMessageBoxButton(box->window, button));
+        // The next box may follow at once: wait for this one to go, not for none to be left.
+        const HWND answered = box->window;
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(answered) || !IsVisible(answered); }, kBoxTimeoutMs));
+        return box->text;
+    }
+
+    // A first start up to its prompt, answered; then the import, confirmed.
+    MainWindow StartFirstRunAndImport(Process& app) {
+        Answer(app, "Information", "Press the \"Import\" button to import the start up objects", IDOK);
+        MainWindow main = WaitForMainWindow(app);
+        EXPECT_NE(main.window, nullptr);
+        EXPECT_TRUE(ClickButton(main.Button("Import startup objects")));
+        Answer(app, "Confirm", "Do you want to set Sequora to manage your start up items?", IDYES);
+        return main;
+    }
+
+    void CloseAndWait(Process& app, const MainWindow& main) {
+        ASSERT_TRUE(RequestClose(main.window));
+        const std::optional<DWORD> exitCode = app.WaitForExit(kWindowTimeoutMs);
+        ASSERT_TRUE(exitCode.has_value()) << "still running after WM_CLOSE";
+        EXPECT_EQ(*exitCode, 0u);
+    }
+
+    std::string TableFile() const { return ProgramFolder() + "StartUpObjects.bin"; }
+    std::string LogFile() const { return ProgramFolder() + "sequora-log.txt"; }
+    std::string OwnRunValue() const { return "\"" + ProgramPath() + "\""; }
+
+    std::string recorders_;
+};
+
+// The delay example: the machine's key holds Alpha and Beta, the user's key the program's own
+// value and then Theta (named so that it follows "sequora" also where the registry lists values
+// by name, as Wine does), the user's Startup folder one shortcut Delta. Beta is switched off in
+// Windows' own start-up settings, Theta is an expandable value naming its program through an
+// environment variable.
+TEST_F(AppScenario, FirstRunImportsTheEntriesAndALaterRunLaunchesThemOnTheirTicksAndClosesItself) {
+    const std::string alpha = Recorder("alpha");
+    const std::string beta = Recorder("beta");
+    (void)Recorder("theta");
+    const std::string delta = Recorder("delta");
+    SeedRunValue(MachineRoot(), "Alpha", alpha);
+    SeedRunValue(MachineRoot(), "Beta", "\"" + beta + "\" /tray");
+    WriteRawValue(MachineRoot(), kApprovedRun, "Beta", REG_BINARY, DisabledApproval());
+    SeedRunValue(UserRoot(), "sequora", OwnRunValue());
+    SeedRunValue(UserRoot(), "Theta", "\"%SEQUORA_E2E_RECORDERS%\\theta.exe\" /expanded", REG_EXPAND_SZ);
+    SeedShortcut(StartupFolder(), "Delta.lnk", delta);
+    const std::vector<std::pair<std::string, std::string>> environment = {
+        {"SEQUORA_E2E_RECORDERS", recorders_.substr(0, recorders_.size() - 1)}};
+
+    // ---- The first run ----
+    Process first = StartSequora(environment);
+    // The prompt shows over the window, which is already up with its first states.
+    std::optional<MessageBoxInfo> prompt = WaitForMessageBox(first.Id(), kWindowTimeoutMs);
+    ASSERT_TRUE(prompt.has_value());
+    MainWindow main = WaitForMainWindow(first);
+    ASSERT_NE(main.window, nullptr);
+    ASSERT_NE(main.grid, nullptr);
+    ASSERT_NE(main.status, nullptr);
+    EXPECT_TRUE(IsVisible(main.window));
+    const RECT rect = ScreenRect(main.window);
+    EXPECT_EQ(rect.left, 100);
+    EXPECT_EQ(rect.top, 100);
+    EXPECT_EQ(rect.right - rect.left, 1000);
+    EXPECT_EQ(rect.bottom - rect.top, 420);
+    const struct {
+        const char* caption;
+        int state;
+    } boxes[] = {
+        {"Start itself at Windows start up", BST_CHECKED},
+        {"as enabled", BST_CHECKED},
+        {"and import new objects", BST_CHECKED},
+        {"Shutdown itself after starting all programs", BST_UNCHECKED},
+        {"Start minimized", BST_UNCHECKED},
+    };
+    for (const auto& box : boxes)
+        EXPECT_EQ(CheckState(main.Button(box.caption)), box.state) << box.caption;
+    EXPECT_EQ(main.StatusText(), "The program will not shutdown itself");
+    EXPECT_EQ(main.Rows(), (std::vector<std::vector<std::string>>{kHeaderRow}));
+    EXPECT_EQ(ReadRawValue(UserRoot(), kRunKey, "sequora").value_or(testsupport::RawValue{}).data,
+              SzBytes(OwnRunValue()));
+
+    main = StartFirstRunAndImport(first);
+    Answer(first, "Information", "Now you can just close this program", IDOK);
+
+    // Part of the example's delays: Alpha 5, Beta 6, the own value skipped (7), Theta 8, Delta 9.
+    const std::vector<std::vector<std::string>> rows = main.Rows();
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[0], kHeaderRow);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"+", "Alpha", alpha, "", "5", "Click"}));
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"-", "Beta", beta, " /tray", "6", "Click"}));
+    EXPECT_EQ(rows[3], (std::vector<std::string>{"+", "Theta", "%SEQUORA_E2E_RECORDERS%\\theta.exe",
+                                                 " /expanded", "8", "Click"}));
+    ASSERT_EQ(rows[4].size(), 6u);
+    EXPECT_EQ(rows[4][1], "");
+    // The shortcut's target in its short form where the system makes one; its arguments are not taken.
+    EXPECT_TRUE(Lowered(rows[4][2]) == Lowered(ShortPath(delta)) || Lowered(rows[4][2]) == Lowered(delta))
+        << rows[4][2];
+    EXPECT_EQ(rows[4][3], "");
+    EXPECT_EQ(rows[4][4], "9");
+
+    EXPECT_TRUE(testsupport::ReadWholeFile(TableFile()).has_value());
+    const std::vector<std::string> backups = FilesIn(ProgramFolder() + "backups\\");
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(backups[0].rfind("StartUp_Backup_", 0), 0u) << backups[0];
+    EXPECT_EQ(backups[0].substr(backups[0].size() - 4), ".bat");
+    EXPECT_EQ(main.StatusText(), "Backup created to " + ProgramFolder() + "backups\\" + backups[0]);
+    EXPECT_EQ(ValueNames(MachineRoot(), kRunKey), std::vector<std::string>{});
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{});
+    // Nothing starts in the run that imported.
+    EXPECT_FALSE(testsupport::ReadWholeFile(LaunchLogPath()).has_value());
+
+    // The user asks for the shutdown at the end of the next sequence, and closes.
+    EXPECT_TRUE(ClickButton(main.Button("Shutdown itself after starting all programs")));
+    EXPECT_TRUE(WaitUntil(
+        [&] { return CheckState(main.Button("Shutdown itself after starting all programs")) == BST_CHECKED; },
+        5000));
+    CloseAndWait(first, main);
+
+    const std::string settings = kSettingsKey;
+    const struct {
+        const char* name;
+        uint32_t value;
+    } expected[] = {{"Top", 100},        {"Left", 100},       {"Width", 1000},
+                    {"Height", 420},     {"chkAutoClose", 1}, {"chkStartSelf", 1},
+                    {"chkMinimized", 0}, {"chkEnabled", 1},   {"chkAutoImport", 1}};
+    for (const auto& value : expected) {
+        const std::optional<testsupport::RawValue> stored = ReadRawValue(UserRoot(), settings, value.name);
+        ASSERT_TRUE(stored.has_value()) << value.name;
+        EXPECT_EQ(stored->type, static_cast<DWORD>(REG_DWORD)) << value.name;
+        EXPECT_EQ(stored->data, DwordBytes(value.value)) << value.name;
+    }
+    const std::string firstBlock = "\r\n\r\n" + LocalShortDate() + "\r\n";
+    EXPECT_EQ(testsupport::ReadWholeFile(LogFile()), firstBlock);
+
+    // ---- A later run: the items start at their ticks, then the window closes itself ----
+    FILETIME started;
+    GetSystemTimeAsFileTime(&started);
+    Process later = StartSequora(environment);
+    MainWindow running = WaitForMainWindow(later);
+    ASSERT_NE(running.window, nullptr);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return running.StatusText().rfind("The program will shut down in ", 0) == 0 || !later.Running();
+        },
+        kWindowTimeoutMs))
+        << "no countdown in the status bar";
+    const std::optional<DWORD> exitCode = later.WaitForExit(40000);
+    ASSERT_TRUE(exitCode.has_value()) << "the window did not close itself";
+    EXPECT_EQ(*exitCode, 0u);
+    // The log is written as the window is destroyed: its time is the time the window closed.
+    WIN32_FILE_ATTRIBUTE_DATA logData;
+    ASSERT_TRUE(GetFileAttributesExA(LogFile().c_str(), GetFileExInfoStandard, &logData));
+
+    const std::vector<Launch> launches = ReadLaunches(LaunchLogPath());
+    ASSERT_EQ(launches.size(), 3u) << "Alpha, Theta and Delta start; Beta is switched off";
+    EXPECT_NE(launches[0].commandLine.find("alpha.exe"), std::string::npos) << launches[0].commandLine;
+    EXPECT_NE(launches[1].commandLine.find("theta.exe"), std::string::npos) << launches[1].commandLine;
+    EXPECT_NE(launches[1].commandLine.find("/expanded"), std::string::npos) << launches[1].commandLine;
+    EXPECT_NE(Lowered(launches[2].commandLine).find("delta"), std::string::npos) << launches[2].commandLine;
+    // Ticks 6, 9 and 10 of one timer, and the window closing on tick 13 (the largest delay + 4).
+    EXPECT_NEAR(SecondsBetween(launches[0].ticks, launches[1].ticks), 3.0, 0.5);
+    EXPECT_NEAR(SecondsBetween(launches[0].ticks, launches[2].ticks), 4.0, 0.5);
+    EXPECT_NEAR(SecondsBetween(launches[0].ticks, Ticks(logData.ftLastWriteTime)), 7.0, 1.0);
+    EXPECT_GT(SecondsBetween(Ticks(started), launches[0].ticks), 5.0);
+
+    // The log holds both runs in order; the later one names every item it passed, Beta too.
+    const std::string log = testsupport::ReadWholeFile(LogFile()).value_or("");
+    ASSERT_EQ(log.compare(0, firstBlock.size(), firstBlock), 0) << log;
+    const std::string secondBlock = log.substr(firstBlock.size());
+    ASSERT_EQ(secondBlock.compare(0, firstBlock.size(), firstBlock), 0) << log;
+    size_t at = firstBlock.size();
+    for (const char* name : {"Alpha", "Beta", "Theta"}) {
+        const size_t found = secondBlock.find(std::string("Executing: ") + name + "  -  ", at);
+        ASSERT_NE(found, std::string::npos) << name << " in " << log;
+        at = found;
+    }
+    EXPECT_NE(secondBlock.find("Executing:   -  ", at), std::string::npos) << "Delta, which has no name";
+}
+
+// What the table cannot hold or does not hold stays where Windows keeps it; an entry Windows
+// has switched off comes in switched off; one value that is not text stops nothing.
+TEST_F(AppScenario, TheImportTakesOnlyWhatTheTableHoldsAndGoesOnPastAValueThatIsNotText) {
+    const std::string tool = Recorder("tool");
+    const std::string piped = Recorder("piped");
+    const std::string off = Recorder("off");
+    const std::string good = Recorder("good");
+    SeedRunValue(MachineRoot(), "Tool", "\"" + tool + "\" /silent");
+    SeedRunValue(UserRoot(), "ToolAgain", std::string(1, '"').append(Lowered(tool)).append("\" /silent"));
+    SeedRunValue(UserRoot(), "ToolOther", "\"" + tool + "\" /other");
+    SeedRunValue(UserRoot(), "Cpl1", "rundll32.exe shell32.dll,Control_RunDLL desk.cpl");
+    SeedRunValue(UserRoot(), "Cpl2", "rundll32.exe shell32.dll,Control_RunDLL main.cpl");
+    SeedRunValue(UserRoot(), "Piped", "\"" + piped + "\" one | two");
+    WriteRawValue(UserRoot(), kRunKey, "Binary", REG_BINARY, std::string("\x01\x02\x03", 3));
+    SeedRunValue(UserRoot(), "Off", off);
+    WriteRawValue(UserRoot(), kApprovedRun, "Off", REG_BINARY, DisabledApproval());
+    SeedShortcut(StartupFolder(), "Good.lnk", good);
+    WriteRawValue(UserRoot(), kApprovedFolder, "Good.lnk", REG_BINARY, DisabledApproval());
+    testsupport::WriteWholeFile(StartupFolder() + "Broken.lnk", "not a shell link at all");
+
+    Process app = StartSequora();
+    MainWindow main = StartFirstRunAndImport(app);
+    const std::string warning = Answer(app, "Warning", "", IDOK);
+    EXPECT_NE(warning.find("Binary"), std::string::npos) << warning;
+    Answer(app, "Information", "Now you can just close this program", IDOK);
+
+    const std::vector<std::vector<std::string>> rows = main.Rows();
+    std::vector<std::vector<std::string>> items(rows.begin() + (rows.empty() ? 0 : 1), rows.end());
+    for (auto& item : items)
+        item.resize(4);
+    ASSERT_EQ(items.size(), 4u) << "Tool, Cpl1, Off and Good";
+    EXPECT_EQ(items[0], (std::vector<std::string>{"+", "Tool", tool, " /silent"}));
+    EXPECT_EQ(items[1],
+              (std::vector<std::string>{"+", "Cpl1", "RunDLL32.exe", "shell32.dll,Control_RunDLL desk.cpl"}));
+    EXPECT_EQ(items[2], (std::vector<std::string>{"-", "Off", off, ""}));
+    EXPECT_EQ(items[3][0], "-");
+    EXPECT_EQ(items[3][1], "");
+
+    // Left to Windows: a second program line of a path the table holds with other parameters,
+    // the second rundll32 entry, the entry the table file could not read back, the value that
+    // is not text, and the shortcut whose target cannot be read.
+    EXPECT_EQ(ValueNames(MachineRoot(), kRunKey), std::vector<std::string>{});
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey),
+              (std::vector<std::string>{"Binary", "Cpl2", "Piped", "ToolOther", "sequora"}));
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Broken.lnk"});
+    CloseAndWait(app, main);
+}
+
+// The table and its backup come before anything is taken: with no backup written, Windows keeps
+// its entries.
+TEST_F(AppScenario, WithoutABackupNothingIsTakenFromWindows) {
+    const std::string one = Recorder("one");
+    const std::string two = Recorder("two");
+    SeedRunValue(UserRoot(), "One", one);
+    SeedShortcut(StartupFolder(), "Two.lnk", two);
+    // A file where the backups folder would go.
+    testsupport::WriteWholeFile(ProgramFolder() + "backups", "in the way");
+
+    Process app = StartSequora();
+    MainWindow main = StartFirstRunAndImport(app);
+    Answer(app, "Error", "Cannot make backup to " + ProgramFolder() + "backups\\StartUp_Backup_", IDOK);
+    Answer(app, "Information", "Now you can just close this program", IDOK);
+
+    EXPECT_EQ(main.Rows().size(), 3u);
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), (std::vector<std::string>{"One", "sequora"}));
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Two.lnk"});
+    EXPECT_EQ(main.StatusText(),
+              "The start up entries were left to Windows: the table or its backup could not be written");
+    CloseAndWait(app, main);
+}
+
+// A table file that cannot be read is put aside under a name that says so, before anything saves
+// a table; the user is told where it is.
+TEST_F(AppScenario, AnUnreadableTableIsKeptAsideAndNotOverwritten) {
+    WriteRawValue(UserRoot(), kSettingsKey, "chkAutoImport", REG_DWORD, DwordBytes(0));
+    const std::string unreadable = "{comment}\r\nfour\r\n6\r\n";
+    testsupport::WriteWholeFile(TableFile(), unreadable);
+
+    Process app = StartSequora();
+    const std::string warning =
+        Answer(app, "Warning",
+               "The table of start up objects could not be read: 'four' is not a valid integer value", IDOK);
+    const size_t keptAt = warning.find(ProgramFolder() + "StartUpObjects (unreadable ");
+    ASSERT_NE(keptAt, std::string::npos) << warning;
+    const std::string keptAs = warning.substr(keptAt, warning.find(".bin", keptAt) + 4 - keptAt);
+    // The error itself then reaches the error box, and the program goes on.
+    Answer(app, "Error", "EConvertError: 'four' is not a valid integer value", IDOK);
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    EXPECT_EQ(main.Rows(), (std::vector<std::vector<std::string>>{kHeaderRow}));
+    CloseAndWait(app, main);
+
+    EXPECT_EQ(testsupport::ReadWholeFile(keptAs), unreadable);
+    // At exit the table is saved anew, next to the kept file.
+    EXPECT_NE(testsupport::ReadWholeFile(TableFile()), unreadable);
+    const std::string errors =
+        testsupport::ReadWholeFile(ProgramFolder() + "sequora-errors.txt").value_or("");
+    EXPECT_NE(errors.find("EConvertError: 'four' is not a valid integer value"), std::string::npos) << errors;
+}
