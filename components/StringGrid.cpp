@@ -803,7 +803,8 @@ void TStringGrid::KeyDown(WPARAM key, TShiftState shift) {
             MoveTo(model_.ColCount() - 1, ctrl ? model_.RowCount() - 1 : model_.Row(), extend);
             break;
         case VK_TAB:
-            MoveTab(!(shift & ssShift));
+            if (options_ & goTabs)
+                MoveTab(!(shift & ssShift));
             break;
         default:
             break;
@@ -902,13 +903,18 @@ LRESULT TStringGrid::EditorMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     const HWND editor = editor_;
     switch (msg) {
         case WM_GETDLGCODE:
-            // Enter, Esc and Tab belong to the grid while editing, not to the form.
-            return CallWindowProcA(editorClassProc_, editor, msg, wParam, lParam) | DLGC_WANTALLKEYS;
+            // Enter and Esc belong to the grid while editing; Tab too when it moves between cells,
+            // otherwise it moves the focus on, which ends the edit.
+            return CallWindowProcA(editorClassProc_, editor, msg, wParam, lParam) | DLGC_WANTARROWS |
+                   DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
         case WM_KEYDOWN:
             switch (wParam) {
+                case VK_TAB:
+                    if (!(options_ & goTabs))
+                        break;
+                    [[fallthrough]];
                 case VK_RETURN:
                 case VK_ESCAPE:
-                case VK_TAB:
                 case VK_UP:
                 case VK_DOWN:
                 case VK_PRIOR:
