@@ -4,6 +4,7 @@
 
 #include "components/InternetLabel.h"
 #include "components/UKITScan.h"
+#include "components/ZorvaneStringGrid.h"
 #include "components/ZorvaneStatusBar.h"
 #include "wingui/WinGui.h"
 
@@ -47,9 +48,41 @@ class TShowcaseForm : public TForm {
         onBar->SetBounds(420, 1, 60, 17);
         onBar->SetAnchors(akTop | akRight);
         onBar->SetCaption("On bar");
+
+        AddGrid();
     }
 
   private:
+    // The start-up table as the main window sets it up, with a header row and a few items.
+    void AddGrid() {
+        auto* grid = new TEnhancedStrGrid(this);
+        grid->SetParent(this);
+        grid->SetAlign(alClient);
+        grid->SetColCount(6);
+        grid->SetFixedCols(0);
+        grid->SetDefaultColWidth(80);
+        grid->SetDefaultRowHeight(15);
+        grid->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect |
+                         goDrawFocusSelected | goColSizing | goRowMoving | goEditing | goThumbTracking);
+        grid->SetSeparator(" | ");
+        grid->SetForceKeepHeaders(true);
+        const int widths[] = {53, 71, 283, 80, 80, 35};
+        for (int col = 0; col < 6; ++col)
+            grid->SetColWidth(col, widths[col]);
+        const char* rows[][6] = {
+            {"Enabled", "Name", "Full path", "Parameters", "Delay", "Search"},
+            {"+", "Notepad", "C:\\windows\\notepad.exe", "", "5", "?"},
+            {"+", "Calculator", "C:\\windows\\system32\\calc.exe", "", "7", "?"},
+            {"-", "Updater", "C:\\Program Files\\Updater\\update.exe", "/silent", "9", "?"},
+            {"+", "Mixer", "C:\\windows\\system32\\sndvol.exe", "-t", "11", "?"},
+        };
+        grid->SetRowCount(5);
+        grid->SetFixedRows(0);
+        for (int row = 0; row < 5; ++row)
+            for (int col = 0; col < 6; ++col)
+                grid->SetCell(col, row, rows[row][col]);
+    }
+
     void AddLink(TWinControl* parent, int top, const char* caption, const char* link, bool visited) {
         auto* label = new TInternetLabel(this);
         label->SetParent(parent);
