@@ -464,3 +464,68 @@ TEST_F(AppScenario, AnUnreadableTableIsKeptAsideAndNotOverwritten) {
         testsupport::ReadWholeFile(ProgramFolder() + "sequora-errors.txt").value_or("");
     EXPECT_NE(errors.find("EConvertError: 'four' is not a valid integer value"), std::string::npos) << errors;
 }
+
+// A delay edited into something that is not a number: the sort after the edit raises the
+// conversion error, which the user sees in the error box; the program goes on and every cell
+// is still there.
+TEST_F(AppScenario, ANonNumericDelayShowsTheConversionErrorAndLosesNoCell) {
+    WriteRawValue(UserRoot(), kSettingsKey, "chkAutoImport", REG_DWORD, DwordBytes(0));
+    WriteRawValue(UserRoot(), kSettingsKey, "chkEnabled", REG_DWORD, DwordBytes(0));
+    const std::vector<std::vector<std::string>> table = {
+        kHeaderRow,
+        {"+", "First", "C:\\first.exe", "", "5", "Click"},
+        {"+", "Second", "C:\\second.exe", "/b", "6", "Click"},
+        {"-", "Third", "C:\\third.exe", "", "7", "Click"},
+    };
+    std::string text =
+        "{Row 0= This comment, Row 1= RowCount, Row 2= ColCount, Row 4^= Columns width, Row 4+ColCount= "
+        "Content. The colums are separated by a \"space vertical space\" marker. This means thea the last "
+        "element should also end with a \"space vertical space\" "
+        "marker.}\r\n4\r\n6\r\n53\r\n71\r\n283\r\n80\r\n"
+        "80\r\n35\r\n";
+    for (const auto& row : table) {
+        for (const std::string& cell : row)
+            text += cell + " | ";
+        text += "\r\n";
+    }
+    testsupport::WriteWholeFile(TableFile(), text);
+
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.grid, nullptr);
+    ASSERT_EQ(main.Rows(), table);
+
+    // A click on Second's delay cell (each column is its width plus a one-pixel line wide, each
+    // row 15 pixels plus its line high), F2, the new text, Enter.
+    const LPARAM delayOfSecond = MAKELPARAM(53 + 71 + 283 + 80 + 4 + 20, 2 * 16 + 8);
+    ASSERT_TRUE(PostMessageA(main.grid, WM_LBUTTONDOWN, MK_LBUTTON, delayOfSecond));
+    ASSERT_TRUE(PostMessageA(main.grid, WM_LBUTTONUP, 0, delayOfSecond));
+    ASSERT_TRUE(PostMessageA(main.grid, WM_KEYDOWN, VK_F2, 0));
+    HWND editor = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            editor = FindChild(main.grid, "Edit");
+            return editor && IsVisible(editor);
+        },
+        5000))
+        << "no in-place editor";
+    EXPECT_EQ(WindowText(editor), "6");
+    ASSERT_TRUE(SendMessageTimeoutA(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("soon"), SMTO_ABORTIFHUNG,
+                                    5000, nullptr));
+    ASSERT_TRUE(PostMessageA(main.grid, WM_KEYDOWN, VK_RETURN, 0));
+
+    Answer(app, "Error", "EConvertError: 'soon' is not a valid integer value", IDOK);
+    std::vector<std::vector<std::string>> rows = main.Rows();
+    ASSERT_EQ(rows.size(), table.size());
+    EXPECT_EQ(rows[0], kHeaderRow);
+    std::vector<std::vector<std::string>> expected(table.begin() + 1, table.end());
+    expected[1][4] = "soon";
+    std::vector<std::vector<std::string>> items(rows.begin() + 1, rows.end());
+    std::sort(items.begin(), items.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(items, expected);
+    // The program goes on: its buttons still answer.
+    EXPECT_TRUE(ClickButton(main.Button("Add new")));
+    EXPECT_TRUE(WaitUntil([&] { return main.Rows().size() == table.size() + 1; }, 5000));
+    CloseAndWait(app, main);
+}
