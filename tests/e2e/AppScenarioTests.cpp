@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/ScenarioSupport.h"
 #include "tests/e2e/SequoraSession.h"
 #include "tests/e2e/UiDriver.h"
 #include "tests/wine/CommonTestSupport.h"
@@ -27,51 +28,14 @@ using testsupport::WriteRawValue;
 
 namespace {
 
-constexpr DWORD kWindowTimeoutMs = 30000;
-constexpr DWORD kBoxTimeoutMs = 15000;
-
 const char* const kApprovedRun =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
 const char* const kApprovedFolder =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
-const std::vector<std::string> kHeaderRow = {"Enabled",    "Name",  "Full path",
-                                             "Parameters", "Delay", "Ask Google"};
 
 // Task Manager's record of an entry switched off: an odd first byte, then a time stamp.
 std::string DisabledApproval() {
     return std::string("\x03\0\0\0\0\0\0\0\0\0\0\0", 12);
-}
-
-std::vector<std::string> ValueNames(HKEY root, const std::string& path) {
-    std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return names;
-    for (DWORD index = 0;; ++index) {
-        char name[16384];
-        DWORD length = sizeof name;
-        if (RegEnumValueA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-std::vector<std::string> FilesIn(const std::string& folder, const char* pattern = "*") {
-    std::vector<std::string> files;
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return files;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files.emplace_back(data.cFileName);
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 std::string Lowered(std::string text) {
@@ -122,23 +86,12 @@ double SecondsBetween(unsigned long long from, unsigned long long to) {
     return (static_cast<double>(to) - static_cast<double>(from)) / 1e7;
 }
 
-// The main window as a user sees it: its controls found by class and caption.
-struct MainWindow {
-    HWND window = nullptr;
-    HWND grid = nullptr;
-    HWND status = nullptr;
-
-    HWND Button(const std::string& caption) const { return FindButton(window, caption); }
-    std::vector<std::vector<std::string>> Rows() const { return GridCells(grid); }
-    std::string StatusText() const { return StatusBarText(status); }
-};
-
 }  // namespace
 
-class AppScenario : public SequoraTest {
+class AppScenario : public ScenarioTest {
   protected:
     void SetUp() override {
-        SequoraTest::SetUp();
+        ScenarioTest::SetUp();
         if (HasFatalFailure())
             return;
         recorders_ = ProgramFolder() + "rec\\";
@@ -153,64 +106,9 @@ class AppScenario : public SequoraTest {
         return path;
     }
 
-    void SeedRunValue(HKEY root, const std::string& name, const std::string& text, DWORD type = REG_SZ) {
-        WriteRawValue(root, kRunKey, name, type, SzBytes(text));
-    }
-
     void SeedShortcut(const std::string& folder, const std::string& name, const std::string& target) {
         testsupport::SaveShortcut(folder + name, target, "/from-the-shortcut");
     }
-
-    MainWindow WaitForMainWindow(const Process& app) {
-        MainWindow main;
-        main.window = WaitForTopLevelWindow(app.Id(), "TFrmMain", kWindowTimeoutMs);
-        if (main.window) {
-            main.grid = FindChild(main.window, "TEnhancedStrGrid");
-            main.status = FindChild(main.window, "msctls_statusbar32");
-        }
-        return main;
-    }
-
-    // Waits for the next message box, checks its caption and the start of its text, presses
-    // the button and waits for it to go. The box's text is returned for further checks.
-    std::string Answer(const Process& app,
-                       const std::string& caption,
-                       const std::string& textStart,
-                       int button) {
-        std::optional<MessageBoxInfo> box = WaitForMessageBox(app.Id(), kBoxTimeoutMs);
-        if (!box) {
-            ADD_FAILURE() << "no message box \"" << textStart << "\"";
-            return {};
-        }
-        EXPECT_EQ(box->caption, caption) << box->text;
-        EXPECT_EQ(box->text.compare(0, textStart.size(), textStart), 0) << box->text;
-        EXPECT_TRUE(PressMessageBoxButton(box->window, button));
-        // The next box may follow at once: wait for this one to go, not for none to be left.
-        const HWND answered = box->window;
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(answered) || !IsVisible(answered); }, kBoxTimeoutMs));
-        return box->text;
-    }
-
-    // A first start up to its prompt, answered; then the import, confirmed.
-    MainWindow StartFirstRunAndImport(Process& app) {
-        Answer(app, "Information", "Press the \"Import\" button to import the start up objects", IDOK);
-        MainWindow main = WaitForMainWindow(app);
-        EXPECT_NE(main.window, nullptr);
-        EXPECT_TRUE(ClickButton(main.Button("Import startup objects")));
-        Answer(app, "Confirm", "Do you want to set Sequora to manage your start up items?", IDYES);
-        return main;
-    }
-
-    void CloseAndWait(Process& app, const MainWindow& main) {
-        ASSERT_TRUE(RequestClose(main.window));
-        const std::optional<DWORD> exitCode = app.WaitForExit(kWindowTimeoutMs);
-        ASSERT_TRUE(exitCode.has_value()) << "still running after WM_CLOSE";
-        EXPECT_EQ(*exitCode, 0u);
-    }
-
-    std::string TableFile() const { return ProgramFolder() + "StartUpObjects.bin"; }
-    std::string LogFile() const { return ProgramFolder() + "sequora-log.txt"; }
-    std::string OwnRunValue() const { return "\"" + ProgramPath() + "\""; }
 
     std::string recorders_;
 };

@@ -1,0 +1,458 @@
+// sequora.exe when its files, folders and start-up places fail it: a table file it cannot write
+// or read, a locked log, a data folder it cannot use, a missing Run key or Startup folder, a
+// shortcut it cannot delete, and a Run key larger than usual. In each the program goes on, tells
+// the user what failed, and every entry is still held by the table file, a backup script or
+// Windows' own start-up places.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/ScenarioSupport.h"
+#include "tests/e2e/SequoraSession.h"
+#include "tests/e2e/UiDriver.h"
+#include "tests/wine/CommonTestSupport.h"
+
+using namespace e2e;
+using testsupport::DwordBytes;
+using testsupport::ReadWholeFile;
+using testsupport::WriteRawValue;
+using testsupport::WriteWholeFile;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+const char* const kLeftToWindows =
+    "The start up entries were left to Windows: the table or its backup could not be written";
+
+// A table file as the program writes it: comment, row and column counts, the six widths, then
+// every row with each cell followed by the separator.
+std::string TableFileText(const Rows& items) {
+    std::string text = "{the table of start up objects}\r\n";
+    text += std::to_string(items.size() + 1) + "\r\n6\r\n";
+    for (int width : {53, 71, 283, 80, 80, 35})
+        text += std::to_string(width) + "\r\n";
+    auto addRow = [&text](const std::vector<std::string>& row) {
+        for (const std::string& cell : row)
+            text.append(cell).append(" | ");
+        text += "\r\n";
+    };
+    addRow(kHeaderRow);
+    for (const auto& item : items)
+        addRow(item);
+    return text;
+}
+
+// Opens a file for reading and lets others only read it: nobody may write, replace or delete it
+// while the handle is held.
+UniqueHandle HoldOpen(const std::string& path) {
+    return UniqueHandle(
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Whether two paths name the same file, one of them perhaps in its short form.
+bool SameFile(const std::string& one, const std::string& other) {
+    auto longForm = [](const std::string& path) {
+        char text[MAX_PATH];
+        const DWORD length = GetLongPathNameA(path.c_str(), text, MAX_PATH);
+        std::string result = length > 0 && length < MAX_PATH ? std::string(text, length) : path;
+        for (char& c : result)
+            c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        return result;
+    };
+    return longForm(one) == longForm(other);
+}
+
+// The time the file was last written, in 100-ns ticks; 0 when it cannot be read.
+unsigned long long LastWritten(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool Contains(const std::optional<std::string>& text, const std::string& part) {
+    return text && text->find(part) != std::string::npos;
+}
+
+}  // namespace
+
+class Fault : public ScenarioTest {
+  protected:
+    std::string BackupFolder() const { return ProgramFolder() + "backups\\"; }
+
+    // Every backup script written, one after the other.
+    std::string BackupTexts() const {
+        std::string text;
+        for (const std::string& file : FilesIn(BackupFolder()))
+            text += ReadWholeFile(BackupFolder() + file).value_or("");
+        return text;
+    }
+
+    // A later run that only imports: the settings exist, and the items are not started.
+    void SettingsOfALaterRun() {
+        WriteRawValue(UserRoot(), kSettingsKey, "chkEnabled", REG_DWORD, DwordBytes(0));
+    }
+
+    // A later run whose start imports by itself, before its window shows and without a box: the
+    // settings and an empty table exist, and the program's own value is in the user's Run key.
+    // Called after the entries are seeded, so that the own value is listed last on Windows too
+    // (Wine lists values by name).
+    void PrepareALaterRun() {
+        SettingsOfALaterRun();
+        WriteWholeFile(TableFile(), TableFileText({}));
+        SeedRunValue(UserRoot(), "sequora", OwnRunValue());
+    }
+
+    // A file a shortcut can point at.
+    std::string Program(const std::string& name) {
+        const std::string path = ProgramFolder() + name;
+        WriteWholeFile(path, "MZ");
+        return path;
+    }
+};
+
+// At the import of a later run the read-only table is not written, so the new entry stays with
+// Windows (and goes into the backup with the rest); the status bar says so, and no box stops
+// the user. At exit the table is left as it is, without a word.
+TEST_F(Fault, AReadOnlyTableStaysAsItIsAndWindowsKeepsTheNewEntry) {
+    SettingsOfALaterRun();
+    const std::vector<std::string> old = {"+", "Old", "C:\\apps\\old.exe", " /o", "5", "Click"};
+    const std::string table = TableFileText({old});
+    WriteWholeFile(TableFile(), table);
+    ASSERT_TRUE(SetFileAttributesA(TableFile().c_str(), FILE_ATTRIBUTE_READONLY));
+    SeedRunValue(UserRoot(), "New", "\"C:\\apps\\new.exe\" /n");
+    SeedRunValue(UserRoot(), "sequora", OwnRunValue());
+
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return main.StatusText() == kLeftToWindows; }, kBoxTimeoutMs))
+        << main.StatusText();
+    EXPECT_FALSE(FindMessageBox(app.Id()).has_value());
+    EXPECT_EQ(main.Rows(), (Rows{kHeaderRow, old, {"+", "New", "C:\\apps\\new.exe", " /n", "5", "Click"}}));
+    CloseAndWait(app, main);
+
+    EXPECT_EQ(ReadWholeFile(TableFile()), table);
+    EXPECT_NE(GetFileAttributesA(TableFile().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(FilesIn(ProgramFolder(), "StartUpObjects.bin.~*"), std::vector<std::string>{});
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), (std::vector<std::string>{"New", "sequora"}));
+    ASSERT_EQ(FilesIn(BackupFolder()).size(), 1u);
+    const std::string backup = BackupTexts();
+    EXPECT_NE(backup.find("\"C:\\apps\\old.exe\"  /o\r\n"), std::string::npos) << backup;
+    EXPECT_NE(backup.find("\"C:\\apps\\new.exe\"  /n\r\n"), std::string::npos) << backup;
+}
+
+// A file held open by another program while the window closes: the exit goes on past it, quietly,
+// and the file keeps what it held.
+struct LockedAtExit {
+    const char* name;
+    bool table;  // the table file, else the log
+};
+
+class FaultAtExit : public Fault, public testing::WithParamInterface<LockedAtExit> {};
+
+TEST_P(FaultAtExit, TheExitGoesOnAndTheFileKeepsWhatItHeld) {
+    SettingsOfALaterRun();
+    const std::vector<std::string> old = {"+", "Old", "C:\\apps\\old.exe", "", "5", "Click"};
+    WriteWholeFile(TableFile(), TableFileText({old}));
+    const std::string earlierLog = "\r\n\r\nan earlier run\r\n";
+    WriteWholeFile(LogFile(), earlierLog);
+    SeedRunValue(UserRoot(), "New", "C:\\apps\\new.exe");
+    SeedRunValue(UserRoot(), "sequora", OwnRunValue());
+
+    // The later run's import takes the new entry while nothing is locked yet.
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    EXPECT_TRUE(
+        WaitUntil([&] { return main.StatusText().rfind("Backup created to ", 0) == 0; }, kBoxTimeoutMs))
+        << main.StatusText();
+    EXPECT_EQ(main.Rows(), (Rows{kHeaderRow, old, {"+", "New", "C:\\apps\\new.exe", "", "5", "Click"}}));
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
+    const std::optional<std::string> imported = ReadWholeFile(TableFile());
+    ASSERT_TRUE(Contains(imported, " | New | C:\\apps\\new.exe | ")) << imported.value_or("");
+    const unsigned long long importedAt = LastWritten(TableFile());
+
+    UniqueHandle lock = HoldOpen(GetParam().table ? TableFile() : LogFile());
+    ASSERT_TRUE(lock.Valid()) << GetLastError();
+    // No box at exit: the process ends by itself, with exit code 0.
+    CloseAndWait(app, main);
+    lock.Reset();
+
+    // The settings are written after the log and before the table: the exit went past the log.
+    EXPECT_TRUE(testsupport::ReadRawValue(UserRoot(), kSettingsKey, "Top").has_value());
+    const std::optional<std::string> log = ReadWholeFile(LogFile());
+    // The table is saved at exit as a new file that replaces the old one.
+    if (GetParam().table) {
+        EXPECT_EQ(LastWritten(TableFile()), importedAt) << "the locked table was replaced";
+        EXPECT_EQ(ReadWholeFile(TableFile()), imported);
+        EXPECT_EQ(FilesIn(ProgramFolder(), "StartUpObjects.bin.~*"), std::vector<std::string>{});
+        EXPECT_TRUE(log && log->size() > earlierLog.size() && log->rfind(earlierLog, 0) == 0)
+            << log.value_or("");
+    } else {
+        EXPECT_EQ(log, earlierLog);
+        EXPECT_NE(LastWritten(TableFile()), importedAt) << "the table was not saved at exit";
+        EXPECT_TRUE(Contains(ReadWholeFile(TableFile()), " | New | C:\\apps\\new.exe | "));
+    }
+    EXPECT_TRUE(Contains(ReadWholeFile(TableFile()), " | Old | C:\\apps\\old.exe | "));
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
+    const std::string backup = BackupTexts();
+    EXPECT_NE(backup.find("\"C:\\apps\\old.exe\" "), std::string::npos) << backup;
+    EXPECT_NE(backup.find("\"C:\\apps\\new.exe\" "), std::string::npos) << backup;
+}
+
+INSTANTIATE_TEST_SUITE_P(Locked,
+                         FaultAtExit,
+                         testing::Values(LockedAtExit{"TableFile", true}, LockedAtExit{"LogFile", false}),
+                         [](const testing::TestParamInfo<LockedAtExit>& info) { return info.param.name; });
+
+// Where the table file should go there is a folder of that name: the import writes the backup but
+// no table, so Windows keeps its entries and the status bar says so. The exit leaves the folder.
+TEST_F(Fault, ATableLocationThatIsAFolderLeavesTheEntriesToWindows) {
+    ASSERT_TRUE(CreateDirectoryA(TableFile().c_str(), nullptr));
+    SeedRunValue(UserRoot(), "One", "C:\\apps\\one.exe");
+    testsupport::SaveShortcut(StartupFolder() + "Two.lnk", Program("two.exe"), "");
+
+    Process app = StartSequora();
+    MainWindow main = StartFirstRunAndImport(app);
+    Answer(app, "Information", "Now you can just close this program", IDOK);
+    EXPECT_EQ(main.StatusText(), kLeftToWindows);
+    const Rows rows = main.Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows[2].size(), 6u);
+    CloseAndWait(app, main);
+
+    EXPECT_TRUE(IsFolder(TableFile()));
+    EXPECT_EQ(FilesIn(TableFile() + "\\"), std::vector<std::string>{});
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), (std::vector<std::string>{"One", "sequora"}));
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Two.lnk"});
+    const std::string backup = BackupTexts();
+    EXPECT_NE(backup.find("\"C:\\apps\\one.exe\" "), std::string::npos) << backup;
+    EXPECT_NE(backup.find("\"" + rows[2][2] + "\" "), std::string::npos) << backup;
+}
+
+// The program folder refuses the write probe, so the data go to the roaming application data
+// folder, which cannot be made (a file has its name): neither table nor backup can be written.
+// The user sees the backup error and the status; Windows keeps everything; the exit is quiet.
+TEST_F(Fault, AnApplicationDataFolderThatCannotBeMadeLeavesEverythingToWindows) {
+    const std::string probe = ProgramFolder() + "WriteAccessTestFile.$$$";
+    ASSERT_TRUE(CreateDirectoryA(probe.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((probe + "\\WriteAccessTest.DeleteMe").c_str(), nullptr));
+    const std::string dataFolder = AppDataFolder() + "Sequora";
+    WriteWholeFile(dataFolder, "in the way");
+    SeedRunValue(UserRoot(), "One", "C:\\apps\\one.exe");
+    testsupport::SaveShortcut(StartupFolder() + "Two.lnk", Program("two.exe"), "");
+
+    Process app = StartSequora();
+    MainWindow main = StartFirstRunAndImport(app);
+    Answer(app, "Error", "Cannot make backup to " + dataFolder + "\\backups\\StartUp_Backup_", IDOK);
+    Answer(app, "Information", "Now you can just close this program", IDOK);
+    EXPECT_EQ(main.StatusText(), kLeftToWindows);
+    EXPECT_EQ(main.Rows().size(), 3u);
+    CloseAndWait(app, main);
+
+    EXPECT_EQ(ReadWholeFile(dataFolder), "in the way");
+    EXPECT_EQ(FilesIn(ProgramFolder()), (std::vector<std::string>{"sequora.exe", "two.exe"}));
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), (std::vector<std::string>{"One", "sequora"}));
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Two.lnk"});
+}
+
+// The machine's Run key cannot be opened: the user is told, and the import goes on with the
+// user's key and the Startup folders. The user's Startup folder is missing: it is passed over
+// without a word. Neither is created.
+TEST_F(Fault, AMissingMachineRunKeyIsReportedAndAMissingStartupFolderPassedOver) {
+    ASSERT_EQ(RegDeleteTreeA(MachineRoot(), kRunKey), ERROR_SUCCESS);
+    RemoveTree(StartupFolder());
+    ASSERT_FALSE(IsFolder(StartupFolder()));
+    SeedRunValue(UserRoot(), "Alpha", "C:\\apps\\alpha.exe");
+    const std::string common = Program("common.exe");
+    testsupport::SaveShortcut(CommonStartupFolder() + "Common.lnk", common, "");
+    PrepareALaterRun();
+
+    Process app = StartSequora();
+    const std::string error = Answer(app, "Sequora", "Error opening HKEY_LOCAL_MACHINE key.", IDOK);
+    EXPECT_EQ(error,
+              "Error opening HKEY_LOCAL_MACHINE key.\r\nMake sure you have adminitrator rights and that your "
+              "antivirus is not blocking this program");
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+
+    // Alpha 5, the own value 6, the common shortcut 7.
+    const Rows rows = main.Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"+", "Alpha", "C:\\apps\\alpha.exe", "", "5", "Click"}));
+    ASSERT_EQ(rows[2].size(), 6u);
+    EXPECT_EQ(rows[2][4], "7");
+    EXPECT_EQ(main.StatusText().rfind("Backup created to ", 0), 0u) << main.StatusText();
+    CloseAndWait(app, main);
+
+    EXPECT_FALSE(testsupport::KeyExists(MachineRoot(), kRunKey));
+    EXPECT_FALSE(IsFolder(StartupFolder()));
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
+    EXPECT_EQ(FilesIn(CommonStartupFolder()), std::vector<std::string>{});
+    const std::optional<std::string> table = ReadWholeFile(TableFile());
+    EXPECT_TRUE(Contains(table, " | Alpha | C:\\apps\\alpha.exe | "));
+    EXPECT_TRUE(Contains(table, " | " + rows[2][2] + " | "));
+    const std::string backup = BackupTexts();
+    EXPECT_NE(backup.find("\"C:\\apps\\alpha.exe\" "), std::string::npos) << backup;
+    EXPECT_NE(backup.find("\"" + rows[2][2] + "\" "), std::string::npos) << backup;
+}
+
+// A shortcut another program holds open cannot be deleted: it stays in the Startup folder, and
+// its entry is in the table and the backup all the same. The other shortcut goes.
+TEST_F(Fault, AShortcutThatCannotBeDeletedStaysAndIsHeldByTableAndBackupToo) {
+    testsupport::SaveShortcut(StartupFolder() + "Free.lnk", Program("free.exe"), "");
+    testsupport::SaveShortcut(StartupFolder() + "Held.lnk", Program("held.exe"), "");
+    PrepareALaterRun();
+    UniqueHandle held = HoldOpen(StartupFolder() + "Held.lnk");
+    ASSERT_TRUE(held.Valid()) << GetLastError();
+
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Held.lnk"});
+    held.Reset();
+    EXPECT_EQ(main.StatusText().rfind("Backup created to ", 0), 0u) << main.StatusText();
+
+    const Rows rows = main.Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    const std::optional<std::string> table = ReadWholeFile(TableFile());
+    const std::string backup = BackupTexts();
+    for (const char* program : {"free.exe", "held.exe"}) {
+        // The target as the table holds it, in its short form where the system makes one.
+        std::string path;
+        for (size_t row = 1; row < rows.size(); ++row)
+            if (rows[row].size() == 6 && SameFile(rows[row][2], ProgramFolder() + program))
+                path = rows[row][2];
+        ASSERT_FALSE(path.empty()) << program << " is not in the table";
+        EXPECT_TRUE(Contains(table, " | " + path + " | ")) << path;
+        EXPECT_NE(backup.find("\"" + path + "\" "), std::string::npos) << path << "\n" << backup;
+    }
+    CloseAndWait(app, main);
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Held.lnk"});
+}
+
+// A thousand Run values all come in at a later run's import, in their order, delays from 5 on;
+// the Run key keeps only the program's own value, and table file and backup hold every one.
+TEST_F(Fault, AThousandRunValuesAreAllImported) {
+    constexpr int kValues = 1000;
+    auto nameOf = [](int i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "Item%04d", i);
+        return std::string(name);
+    };
+    auto pathOf = [&](int i) { return std::string("C:\\apps\\").append(nameOf(i)).append(".exe"); };
+    for (int i = 0; i < kValues; ++i)
+        SeedRunValue(UserRoot(), nameOf(i), pathOf(i));
+    PrepareALaterRun();
+
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+
+    const Rows rows = main.Rows();
+    ASSERT_EQ(rows.size(), static_cast<size_t>(kValues) + 1);
+    for (int i = 0; i < kValues; ++i)
+        ASSERT_EQ(rows[i + 1],
+                  (std::vector<std::string>{"+", nameOf(i), pathOf(i), "", std::to_string(i + 5), "Click"}))
+            << "row " << i + 1;
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
+    const std::string table = ReadWholeFile(TableFile()).value_or("");
+    const std::string backup = BackupTexts();
+    EXPECT_EQ(table.substr(table.find("\r\n") + 2, 6), "1001\r\n");
+    std::string missingInTable, missingInBackup;
+    for (int i = 0; i < kValues; ++i) {
+        const std::string cells =
+            std::string(" | ").append(nameOf(i)).append(" | ").append(pathOf(i)).append(" |  | ");
+        if (table.find(cells + std::to_string(i + 5) + " | ") == std::string::npos)
+            missingInTable += nameOf(i) + " ";
+        if (backup.find(std::string("\"").append(pathOf(i)).append("\" \r\n")) == std::string::npos)
+            missingInBackup += nameOf(i) + " ";
+    }
+    EXPECT_EQ(missingInTable, "");
+    EXPECT_EQ(missingInBackup, "");
+    CloseAndWait(app, main);
+}
+
+// A Run value of 32 KiB comes in whole at a later run's import: the cell, the table file and the
+// backup hold every character of its parameters, and the value leaves the Run key.
+TEST_F(Fault, A32KiBRunValueIsImportedWhole) {
+    const std::string path = "C:\\apps\\long.exe";
+    const size_t kValueLength = 32 * 1024 - 1;  // with its terminator, 32 KiB of data
+    std::string params;
+    for (int i = 0; params.size() + path.size() + 2 < kValueLength; ++i) {
+        char piece[16];
+        std::snprintf(piece, sizeof piece, " /p%05d", i);
+        params += piece;
+    }
+    params.resize(kValueLength - path.size() - 2);
+    const std::string value = "\"" + path + "\"" + params;
+    ASSERT_EQ(value.size(), kValueLength);
+    SeedRunValue(UserRoot(), "Long", value);
+    PrepareALaterRun();
+
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+
+    const Rows rows = main.Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"+", "Long", path, params, "5", "Click"}));
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
+    EXPECT_TRUE(
+        Contains(ReadWholeFile(TableFile()), "+ | Long | " + path + " | " + params + " | 5 | Click | \r\n"));
+    EXPECT_NE(BackupTexts().find("\"" + path + "\" " + params + "\r\n"), std::string::npos);
+    CloseAndWait(app, main);
+}
+
+// A table of 65,537 rows is more than the grid's 16-bit row count can load: the file is kept aside
+// as it was, the user is told where, and the error reaches the error box. The program starts with
+// an empty table, takes nothing from Windows in that run, and saves its new table next to the
+// kept file.
+TEST_F(Fault, ATableOf65537RowsIsKeptAsideByteIdentical) {
+    SettingsOfALaterRun();
+    SeedRunValue(UserRoot(), "Waiting", "C:\\apps\\waiting.exe");
+    Rows items;
+    items.reserve(65536);
+    for (int i = 0; i < 65536; ++i) {
+        const std::string number = std::to_string(i);
+        items.push_back(
+            {"+", "Item" + number, "C:\\apps\\item" + number + ".exe", "", std::to_string(i + 5), "Click"});
+    }
+    const std::string table = TableFileText(items);
+    items.clear();
+    WriteWholeFile(TableFile(), table);
+
+    Process app = StartSequora();
+    const std::string warning =
+        Answer(app, "Warning", "The table of start up objects could not be read: Range check error", IDOK);
+    const size_t keptAt = warning.find(ProgramFolder() + "StartUpObjects (unreadable ");
+    ASSERT_NE(keptAt, std::string::npos) << warning;
+    const std::string keptAs = warning.substr(keptAt, warning.find(".bin", keptAt) + 4 - keptAt);
+    EXPECT_NE(warning.find("Sequora starts with an empty table."), std::string::npos) << warning;
+    Answer(app, "Error", "ERangeError: Range check error", IDOK);
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    EXPECT_EQ(main.Rows(), Rows{kHeaderRow});
+    CloseAndWait(app, main);
+
+    EXPECT_TRUE(ReadWholeFile(keptAs) == table) << "the kept file differs from the table it was";
+    EXPECT_EQ(FilesIn(ProgramFolder(), "StartUpObjects (unreadable *"),
+              std::vector<std::string>{keptAs.substr(ProgramFolder().size())});
+    const std::optional<std::string> saved = ReadWholeFile(TableFile());
+    EXPECT_TRUE(saved && saved->size() < 1000) << "the table saved at exit holds the header only";
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"Waiting"});
+    EXPECT_TRUE(
+        Contains(ReadWholeFile(ProgramFolder() + "sequora-errors.txt"), "ERangeError: Range check error"));
+}
