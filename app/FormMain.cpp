@@ -341,16 +341,12 @@ void TFrmMain::FormCreate(TObject*) {
             MsgWarning(text);
             Grid->SetFixedRows(0);
             Grid->SetRowCount(1);
-            const char* kHeaders[] = {"Enabled", "Name", "Full path", "Parameters", "Delay", "Ask Google"};
-            for (int col = 0; col < 6; ++col)
-                Grid->SetCell(col, 0, kHeaders[col]);
+            SetHeaderRow();
             throw;
         }
     } else {
         SetSelfRunAtStartup(true);
-        const char* kHeaders[] = {"Enabled", "Name", "Full path", "Parameters", "Delay", "Ask Google"};
-        for (int col = 0; col < 6; ++col)
-            Grid->SetCell(col, 0, kHeaders[col]);
+        SetHeaderRow();
         Show();
         MsgInfo("Press the \"Import\" button to import the start up objects");
     }
@@ -362,6 +358,12 @@ void TFrmMain::FormCreate(TObject*) {
     Timer->SetEnabled(Grid->RowCount() > 1 && chkEnabled->Checked());
     Scanner->SetScanning(Timer->Enabled());
     UpdateRunButton();
+}
+
+void TFrmMain::SetHeaderRow() {
+    const char* const kHeaders[] = {"Enabled", "Name", "Full path", "Parameters", "Delay", "Ask Google"};
+    for (int col = 0; col < 6; ++col)
+        Grid->SetCell(col, 0, kHeaders[col]);
 }
 
 std::string TFrmMain::KeepUnreadableTable(const std::string& fileName) {

@@ -96,6 +96,7 @@ class TFrmMain : public TForm {
     bool WriteBackup();
     std::vector<StartupItem> TableItems();
     std::string TableFileName();
+    void SetHeaderRow();
     // Moves an unreadable table file aside so nothing overwrites it; returns the new name.
     std::string KeepUnreadableTable(const std::string& fileName);
 };
