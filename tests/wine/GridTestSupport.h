@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,6 +13,7 @@
 
 #include "common/ZorvaneText.h"
 #include "components/ZorvaneStringGrid.h"
+#include "tests/wine/PixelSupport.h"
 #include "wingui/WinGui.h"
 
 namespace gridtest {
@@ -74,52 +74,9 @@ inline std::string WindowText(HWND hwnd) {
 
 // The client area of a window as its own painting draws it (WM_PRINTCLIENT into a bitmap), so
 // the pixels do not depend on what covers the window on the screen.
-class Rendering {
+class Rendering : public testsupport::ClientPixels {
   public:
-    explicit Rendering(HWND window) {
-        RECT client{};
-        GetClientRect(window, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        SendMessageA(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT);
-        GdiFlush();
-        const auto* pixels = static_cast<const uint32_t*>(bits);
-        bits_.assign(pixels, pixels + static_cast<size_t>(width_) * static_cast<size_t>(height_));
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
-    COLORREF At(int x, int y) const {
-        if (x < 0 || y < 0 || x >= width_ || y >= height_)
-            return CLR_INVALID;
-        const uint32_t bgra =
-            bits_[static_cast<size_t>(y) * static_cast<size_t>(width_) + static_cast<size_t>(x)];
-        return RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
-    }
-    int Count(const RECT& rect, COLORREF color) const {
-        int count = 0;
-        for (int y = rect.top; y < rect.bottom; ++y)
-            for (int x = rect.left; x < rect.right; ++x)
-                count += At(x, y) == color ? 1 : 0;
-        return count;
-    }
-
-  private:
-    int width_ = 0, height_ = 0;
-    std::vector<uint32_t> bits_;
+    explicit Rendering(HWND window) : ClientPixels(window, From::OwnPainting) {}
 };
 
 // One shown form for the suite (destroying shown top-level windows is slow under Wine); every
