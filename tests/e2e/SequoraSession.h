@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "tests/e2e/UiDriver.h"
+#include "tests/wine/CommonTestSupport.h"
 
 namespace e2e {
 
 constexpr const char* kSettingsKey = "Software\\Zorvane\\Sequora";
 constexpr const char* kRunKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// Deletes a folder with everything in it, read-only files included.
-void RemoveTree(const std::string& folder);
+using testsupport::RemoveTree;
 
 class SequoraTest : public testing::Test {
   protected:

@@ -166,6 +166,29 @@ class MessageRecorder {
     MessageSink previous_;
 };
 
+// Deletes a folder (with or without its trailing backslash) and everything in it; read-only
+// attributes are cleared first so that removal succeeds.
+inline void RemoveTree(const std::string& folder) {
+    const std::string base = folder.empty() || folder.back() == '\\' ? folder : folder + "\\";
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((base + "*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string full = base + name;
+            SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(full);
+            else
+                DeleteFileA(full.c_str());
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryA(base.c_str());
+}
+
 // A fresh folder in the temp folder (path with trailing backslash), removed with everything in
 // it when the owner goes; read-only attributes are cleared first so that removal succeeds.
 class TempFolder {
@@ -184,7 +207,7 @@ class TempFolder {
     }
     ~TempFolder() {
         if (!path_.empty())
-            RemoveTree(path_.substr(0, path_.size() - 1));
+            RemoveTree(path_);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -192,26 +215,6 @@ class TempFolder {
     const std::string& Path() const { return path_; }
 
   private:
-    static void RemoveTree(const std::string& folder) {
-        WIN32_FIND_DATAA found;
-        HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &found);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = found.cFileName;
-                if (name == "." || name == "..")
-                    continue;
-                std::string full = folder + "\\" + name;
-                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveTree(full);
-                else
-                    DeleteFileA(full.c_str());
-            } while (FindNextFileA(find, &found));
-            FindClose(find);
-        }
-        RemoveDirectoryA(folder.c_str());
-    }
-
     std::string path_;
 };
 
