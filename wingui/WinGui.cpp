@@ -23,16 +23,6 @@ namespace {
 // windows, and the window procedure slot may hold someone else's subclass.
 const char kControlProp[] = "SequoraControl";
 
-template <class F>
-F GetProc(const char* module, const char* name) {
-    HMODULE handle = GetModuleHandleA(module);
-    if (!handle)
-        handle = LoadLibraryA(module);
-    FARPROC proc = handle ? GetProcAddress(handle, name) : nullptr;
-    // Through void(*)(): the one function type GCC lets every other convert to silently.
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
-}
-
 int LParamX(LPARAM lParam) {
     return static_cast<short>(LOWORD(lParam));
 }

@@ -18,15 +18,6 @@ namespace {
 
 constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
-template <class F>
-F GetProc(const char* module, const char* name) {
-    HMODULE handle = GetModuleHandleA(module);
-    if (!handle)
-        handle = LoadLibraryA(module);
-    FARPROC proc = handle ? GetProcAddress(handle, name) : nullptr;
-    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
-}
-
 // The frame a form's window adds around its client area, at 96 dpi.
 SIZE FrameExtent(DWORD exStyle) {
     RECT rect = {0, 0, 0, 0};

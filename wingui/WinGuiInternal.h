@@ -14,6 +14,17 @@
 
 namespace wingui_detail {
 
+// A function of a system DLL that older Windows versions may lack; null when it is missing.
+template <class F>
+F GetProc(const char* module, const char* name) {
+    HMODULE handle = GetModuleHandleA(module);
+    if (!handle)
+        handle = LoadLibraryA(module);
+    FARPROC proc = handle ? GetProcAddress(handle, name) : nullptr;
+    // Through void(*)(): the one function type GCC lets every other convert to silently.
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(proc));
+}
+
 // A GDI object (brush, pen, font, bitmap) deleted on destruction.
 template <class T>
 class GdiObject {
