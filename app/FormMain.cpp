@@ -410,7 +410,11 @@ void TFrmMain::FormDestroy(TObject*) {
     AppWriteInteger(kSection, "Height", height);
     AppWriteBool(kSection, "chkAutoImport", chkAutoImport->Checked());
 
-    (void)Grid->SaveToFile(TableFileName());
+    // The import reports its own failed save; at exit a failed save would lose every change since
+    // then without a word, so the user is told.
+    const std::string tableFile = TableFileName();
+    if (!Grid->SaveToFile(tableFile))
+        MsgError("Cannot save the table of start up objects to " + tableFile);
 }
 
 void TFrmMain::chkStartSelfClick(TObject*) {

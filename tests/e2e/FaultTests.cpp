@@ -26,6 +26,7 @@ namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 
+const std::string kCannotSave = "Cannot save the table of start up objects to ";
 const char* const kLeftToWindows =
     "The start up entries were left to Windows: the table or its backup could not be written";
 
@@ -124,7 +125,7 @@ class Fault : public ScenarioTest {
 
 // At the import of a later run the read-only table is not written, so the new entry stays with
 // Windows (and goes into the backup with the rest); the status bar says so, and no box stops
-// the user. At exit the table is left as it is, without a word.
+// the user. At exit the table is left as it is, and the user is told it could not be saved.
 TEST_F(Fault, AReadOnlyTableStaysAsItIsAndWindowsKeepsTheNewEntry) {
     SettingsOfALaterRun();
     const std::vector<std::string> old = {"+", "Old", "C:\\apps\\old.exe", " /o", "5", "Click"};
@@ -141,7 +142,7 @@ TEST_F(Fault, AReadOnlyTableStaysAsItIsAndWindowsKeepsTheNewEntry) {
         << main.StatusText();
     EXPECT_FALSE(FindMessageBox(app.Id()).has_value());
     EXPECT_EQ(main.Rows(), (Rows{kHeaderRow, old, {"+", "New", "C:\\apps\\new.exe", " /n", "5", "Click"}}));
-    CloseAndWait(app, main);
+    CloseAndWait(app, main, kCannotSave + TableFile());
 
     EXPECT_EQ(ReadWholeFile(TableFile()), table);
     EXPECT_NE(GetFileAttributesA(TableFile().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
@@ -153,8 +154,8 @@ TEST_F(Fault, AReadOnlyTableStaysAsItIsAndWindowsKeepsTheNewEntry) {
     EXPECT_NE(backup.find("\"C:\\apps\\new.exe\"  /n\r\n"), std::string::npos) << backup;
 }
 
-// A file held open by another program while the window closes: the exit goes on past it, quietly,
-// and the file keeps what it held.
+// A file held open by another program while the window closes: the exit goes on past it, and
+// the file keeps what it held. A table that cannot be saved is reported; the log is passed over.
 struct LockedAtExit {
     const char* name;
     bool table;  // the table file, else the log
@@ -186,8 +187,8 @@ TEST_P(FaultAtExit, TheExitGoesOnAndTheFileKeepsWhatItHeld) {
 
     UniqueHandle lock = HoldOpen(GetParam().table ? TableFile() : LogFile());
     ASSERT_TRUE(lock.Valid()) << GetLastError();
-    // No box at exit: the process ends by itself, with exit code 0.
-    CloseAndWait(app, main);
+    // The process ends with exit code 0, after the error box for the table.
+    CloseAndWait(app, main, GetParam().table ? kCannotSave + TableFile() : std::string());
     lock.Reset();
 
     // The settings are written after the log and before the table: the exit went past the log.
@@ -218,7 +219,8 @@ INSTANTIATE_TEST_SUITE_P(Locked,
                          [](const testing::TestParamInfo<LockedAtExit>& info) { return info.param.name; });
 
 // Where the table file should go there is a folder of that name: the import writes the backup but
-// no table, so Windows keeps its entries and the status bar says so. The exit leaves the folder.
+// no table, so Windows keeps its entries and the status bar says so. The exit leaves the folder
+// and says the table could not be saved.
 TEST_F(Fault, ATableLocationThatIsAFolderLeavesTheEntriesToWindows) {
     ASSERT_TRUE(CreateDirectoryA(TableFile().c_str(), nullptr));
     SeedRunValue(UserRoot(), "One", "C:\\apps\\one.exe");
@@ -231,7 +233,7 @@ TEST_F(Fault, ATableLocationThatIsAFolderLeavesTheEntriesToWindows) {
     const Rows rows = main.Rows();
     ASSERT_EQ(rows.size(), 3u);
     ASSERT_EQ(rows[2].size(), 6u);
-    CloseAndWait(app, main);
+    CloseAndWait(app, main, kCannotSave + TableFile());
 
     EXPECT_TRUE(IsFolder(TableFile()));
     EXPECT_EQ(FilesIn(TableFile() + "\\"), std::vector<std::string>{});
@@ -244,7 +246,8 @@ TEST_F(Fault, ATableLocationThatIsAFolderLeavesTheEntriesToWindows) {
 
 // The program folder refuses the write probe, so the data go to the roaming application data
 // folder, which cannot be made (a file has its name): neither table nor backup can be written.
-// The user sees the backup error and the status; Windows keeps everything; the exit is quiet.
+// The user sees the backup error and the status; Windows keeps everything; at exit the user is
+// told the table could not be saved.
 TEST_F(Fault, AnApplicationDataFolderThatCannotBeMadeLeavesEverythingToWindows) {
     const std::string probe = ProgramFolder() + "WriteAccessTestFile.$$$";
     ASSERT_TRUE(CreateDirectoryA(probe.c_str(), nullptr));
@@ -260,7 +263,7 @@ TEST_F(Fault, AnApplicationDataFolderThatCannotBeMadeLeavesEverythingToWindows) 
     Answer(app, "Information", "Now you can just close this program", IDOK);
     EXPECT_EQ(main.StatusText(), kLeftToWindows);
     EXPECT_EQ(main.Rows().size(), 3u);
-    CloseAndWait(app, main);
+    CloseAndWait(app, main, kCannotSave + dataFolder + "\\StartUpObjects.bin");
 
     EXPECT_EQ(ReadWholeFile(dataFolder), "in the way");
     EXPECT_EQ(FilesIn(ProgramFolder()), (std::vector<std::string>{"sequora.exe", "two.exe"}));

@@ -116,8 +116,11 @@ class ScenarioTest : public SequoraTest {
         return main;
     }
 
-    void CloseAndWait(Process& app, const MainWindow& main) {
+    // Closes the window; when the exit is expected to show an error box, it is checked and answered.
+    void CloseAndWait(Process& app, const MainWindow& main, const std::string& exitError = {}) {
         ASSERT_TRUE(RequestClose(main.window));
+        if (!exitError.empty())
+            Answer(app, "Error", exitError, IDOK);
         const std::optional<DWORD> exitCode = app.WaitForExit(kWindowTimeoutMs);
         ASSERT_TRUE(exitCode.has_value()) << "still running after WM_CLOSE";
         EXPECT_EQ(*exitCode, 0u);
