@@ -504,16 +504,60 @@ void GridModel::Sort(int col, bool ascending, SortKind kind) {
 // Hoare's quicksort with the middle row as pivot, recursing into the left part and looping on the
 // right one. The order of comparisons and exchanges decides where rows with equal keys end up, so
 // it is kept exactly; only the recursion lives on a heap stack, so that adversarial tables of many
-// thousand rows cannot overflow the thread's stack.
+// thousand rows cannot overflow the thread's stack. The rows are sorted in a dense array of their
+// own, taken out of the sparse store and put back afterwards, so that reading a key or exchanging
+// two rows does not cost a search of the store.
 void GridModel::QuickSort(int lo, int hi, int col, SortKind kind) {
+    using Node = std::map<int, RowCells>::node_type;
+    std::vector<Node> sorted(lo <= hi ? static_cast<size_t>(hi - lo) + 1 : 0);
+    for (auto it = rows_.lower_bound(lo); it != rows_.end() && it->first <= hi;) {
+        const int row = it->first;
+        sorted[static_cast<size_t>(row - lo)] = rows_.extract(it++);
+    }
+    bool exchanged = false;
+    // Back into the store with their new row numbers, also when a key raises part-way: the rows
+    // exchanged so far stay exchanged.
+    struct PutBack {
+        GridModel& model;
+        std::vector<Node>& sorted;
+        int lo, hi;
+        bool& exchanged;
+        ~PutBack() {
+            const auto after = model.rows_.lower_bound(hi + 1);
+            for (size_t index = 0; index < sorted.size(); ++index) {
+                if (sorted[index].empty())
+                    continue;
+                sorted[index].key() = lo + static_cast<int>(index);
+                model.rows_.insert(after, std::move(sorted[index]));
+            }
+            if (exchanged)
+                model.NotifyRows(lo, hi);
+        }
+    } putBack{*this, sorted, lo, hi, exchanged};
+
+    // Each sorted row's key text, copied once into one array that moves with the rows: reading a
+    // key then touches one place in memory instead of the row's scattered cells.
+    std::vector<std::string> keys(sorted.size());
+    for (size_t index = 0; index < sorted.size(); ++index) {
+        if (sorted[index].empty())
+            continue;
+        auto cell = sorted[index].mapped().find(col);
+        if (cell != sorted[index].mapped().end())
+            keys[index] = cell->second;
+    }
+    auto key = [&](int row) -> const std::string& {
+        if (row < lo || row > hi)
+            return Cell(col, row);  // outside the sorted rows (an empty range reads its pivot there)
+        return keys[static_cast<size_t>(row - lo)];
+    };
     // Keys are read from the cells at every comparison; a numeric key that is no integer
     // raises EConvertError from here, leaving the rows exchanged so far.
     auto compare = [&](int row, const std::string& pivotText, int32_t pivotValue) {
         if (kind == SortKind::Numeric) {
-            int32_t value = StrToInt(Cell(col, row));
+            int32_t value = StrToInt(key(row));
             return value < pivotValue ? -1 : value > pivotValue ? 1 : 0;
         }
-        return CompareTextAscii(Cell(col, row), pivotText);
+        return CompareTextAscii(key(row), pivotText);
     };
     struct Resume {
         int left, right;  // the caller's next pass: L := I, and its R
@@ -523,7 +567,7 @@ void GridModel::QuickSort(int lo, int hi, int col, SortKind kind) {
     for (;;) {
         int i = left, j = right;
         int pivotRow = static_cast<int>((static_cast<int64_t>(left) + right) / 2);
-        std::string pivotText = Cell(col, pivotRow);
+        std::string pivotText = key(pivotRow);
         int32_t pivotValue = kind == SortKind::Numeric ? StrToInt(pivotText) : 0;
         do {
             while (compare(i, pivotText, pivotValue) < 0)
@@ -531,8 +575,11 @@ void GridModel::QuickSort(int lo, int hi, int col, SortKind kind) {
             while (compare(j, pivotText, pivotValue) > 0)
                 --j;
             if (i <= j) {
-                if (i != j)
-                    ExchangeRows(i, j);
+                if (i != j) {
+                    std::swap(sorted[static_cast<size_t>(i - lo)], sorted[static_cast<size_t>(j - lo)]);
+                    std::swap(keys[static_cast<size_t>(i - lo)], keys[static_cast<size_t>(j - lo)]);
+                    exchanged = true;
+                }
                 ++i;
                 --j;
             }
