@@ -65,8 +65,13 @@ bool TImage::LoadPng(const void* data, size_t size) {
                                             static_cast<DWORD>(size))))
         return false;
     ComPtr<IWICBitmapDecoder> decoder;
-    if (FAILED(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Put())) ||
-        FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand)))
+    // The PNG decoder by its class: asking the factory for one by container format makes it go
+    // through every installed decoder first.
+    if (FAILED(CoCreateInstance(CLSID_WICPngDecoder, nullptr, CLSCTX_INPROC_SERVER, IID_IWICBitmapDecoder,
+                                reinterpret_cast<void**>(decoder.Put()))) &&
+        FAILED(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Put())))
+        return false;
+    if (FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand)))
         return false;
     ComPtr<IWICBitmapFrameDecode> frame;
     if (FAILED(decoder->GetFrame(0, frame.Put())))
