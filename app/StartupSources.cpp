@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/Win32Handles.h"
 #include "common/ZorvaneTPU.h"
 
 const char* const kStartupApprovedRun =
@@ -13,25 +14,6 @@ const char* const kStartupApprovedFolder =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
 
 namespace {
-
-class RegKey {
-  public:
-    RegKey(HKEY root, const char* path, REGSAM access) {
-        if (RegOpenKeyExA(root, path, 0, access, &key_) != ERROR_SUCCESS)
-            key_ = nullptr;
-    }
-    ~RegKey() {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    explicit operator bool() const { return key_ != nullptr; }
-    HKEY get() const { return key_; }
-
-  private:
-    HKEY key_ = nullptr;
-};
 
 struct RawValue {
     std::string name;
@@ -69,13 +51,13 @@ std::vector<RawValue> ReadAllValues(HKEY key) {
 }
 
 bool IsDisabled(HKEY root, const char* approvedKey, const std::string& name) {
-    RegKey key(root, approvedKey, KEY_QUERY_VALUE);
+    RegKey key = OpenRegKey(root, approvedKey, false, KEY_QUERY_VALUE);
     if (!key)
         return false;
     BYTE first[16];
     DWORD length = sizeof first;
     DWORD type = REG_NONE;
-    LONG result = RegQueryValueExA(key.get(), name.c_str(), nullptr, &type, first, &length);
+    LONG result = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, first, &length);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
         return false;
     return IsDisabledByStartupApproved(std::string(reinterpret_cast<char*>(first), length > 0 ? 1 : 0));
@@ -88,10 +70,10 @@ const char* RootName(HKEY root) {
 }  // namespace
 
 bool StartupSources::ReadRunKey(HKEY root) {
-    RegKey key(root, kRunKeyPath, KEY_ALL_ACCESS);
+    RegKey key = OpenRegKey(root, kRunKeyPath, false);
     if (!key)
         return false;
-    for (RawValue& value : ReadAllValues(key.get())) {
+    for (RawValue& value : ReadAllValues(key.Get())) {
         CollectedEntry entry;
         entry.source = CollectedEntry::Source::RunValue;
         if (value.type == REG_SZ || value.type == REG_EXPAND_SZ || value.data.empty()) {
@@ -137,12 +119,12 @@ std::string StartupSources::NotTextReport() const {
 
 void StartupSources::RemoveHeld(const std::vector<EntryOutcome>& outcomes) const {
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
-        RegKey key(root, kRunKeyPath, KEY_ALL_ACCESS);
+        RegKey key = OpenRegKey(root, kRunKeyPath, false);
         if (!key)
             continue;
         for (size_t i = 0; i < origins_.size() && i < outcomes.size(); ++i) {
             if (origins_[i].root == root && MayRemoveSource(outcomes[i]))
-                RegDeleteValueA(key.get(), origins_[i].valueName.c_str());
+                RegDeleteValueA(key.Get(), origins_[i].valueName.c_str());
         }
     }
     for (size_t i = 0; i < origins_.size() && i < outcomes.size(); ++i) {

@@ -64,6 +64,9 @@ void SetSelfRunAtStartup(bool enable);
 bool DeleteAllValues(HKEY root, const std::string& keyPath);
 
 // ---- Shell and system queries ------------------------------------------------------------------
+// The system's text for an error code (GetLastError, an HRESULT), without its trailing line break;
+// "Error <code>" when the system has none.
+std::string SystemErrorText(DWORD code);
 // OSVersion and the decisions behind GetOSVersion and HasAdminRights are in ZorvaneText.h.
 
 std::string GetSpecialFolder(int csidl);

@@ -1,141 +1,19 @@
-// Owners for the Win32 handles the common routines hold for the length of one call, and the
-// registry helpers shared by the settings and Run-key routines. Internal to common/.
+// What the common routines share among themselves and nobody else uses: the registry error and
+// the test seams' state. Internal to common/.
 #pragma once
 
 #include <windows.h>
 
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
 
-// An open registry key, closed when the owner goes. With flushOnClose the key is flushed first,
-// so that a non-lazy write is on disk when the routine returns.
-class RegKey {
-  public:
-    RegKey() = default;
-    explicit RegKey(HKEY key, bool flushOnClose = false) : key_(key), flushOnClose_(flushOnClose) {}
-    ~RegKey() { Close(); }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    RegKey(RegKey&& other) noexcept
-        : key_(std::exchange(other.key_, nullptr)), flushOnClose_(other.flushOnClose_) {}
-    RegKey& operator=(RegKey&& other) noexcept {
-        if (this != &other) {
-            Close();
-            key_ = std::exchange(other.key_, nullptr);
-            flushOnClose_ = other.flushOnClose_;
-        }
-        return *this;
-    }
-
-    HKEY Get() const noexcept { return key_; }
-    explicit operator bool() const noexcept { return key_ != nullptr; }
-    void SetFlushOnClose(bool flush) noexcept { flushOnClose_ = flush; }
-
-  private:
-    void Close() noexcept {
-        if (!key_)
-            return;
-        if (flushOnClose_)
-            RegFlushKey(key_);
-        RegCloseKey(key_);
-        key_ = nullptr;
-    }
-
-    HKEY key_ = nullptr;
-    bool flushOnClose_ = false;
-};
-
-// A kernel handle (file, token); INVALID_HANDLE_VALUE and null both mean "none".
-class KernelHandle {
-  public:
-    KernelHandle() = default;
-    explicit KernelHandle(HANDLE handle) : handle_(handle) {}
-    ~KernelHandle() { Reset(); }
-    KernelHandle(const KernelHandle&) = delete;
-    KernelHandle& operator=(const KernelHandle&) = delete;
-    KernelHandle(KernelHandle&& other) noexcept
-        : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    KernelHandle& operator=(KernelHandle&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
-        }
-        return *this;
-    }
-
-    HANDLE Get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-    // Closes now and reports whether the system accepted the close.
-    [[nodiscard]] bool Close() noexcept {
-        if (!*this)
-            return true;
-        BOOL closed = CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
-        return closed != FALSE;
-    }
-
-  private:
-    void Reset() noexcept {
-        if (*this)
-            CloseHandle(handle_);
-        handle_ = INVALID_HANDLE_VALUE;
-    }
-
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
-// Opens (or, with mayCreate, creates together with the missing keys above it) a key below one
-// of the predefined roots. A leading backslash means "from the root", which is where the path
-// starts anyway. Any failure, including a refusal of the rights asked for, gives an empty owner.
-RegKey OpenRegKey(HKEY root, const std::string& keyPath, bool mayCreate, REGSAM access = KEY_ALL_ACCESS);
-
-// The names of all values of an open key (the default value as ""), in enumeration order.
-std::vector<std::string> RegValueNames(HKEY key);
+#include "common/Win32Handles.h"
 
 // Raises ERegistryException with the format's one %s replaced by the value name.
 [[noreturn]] void RaiseRegistryError(const char* format, const std::string& name);
-
-// The system's text for an error code, without its trailing line break.
-std::string SystemErrorText(DWORD code);
 
 // Test seams (see seams:: in ZorvaneTPU.h). The folder override is null when there is none; an
 // override without a path means the folder fails.
 const std::optional<std::string>* SpecialFolderOverride(int csidl);
 int PlatformIdForAppData();
 bool HasAdminRightsForAppData();
-
-// A COM interface pointer, released when the owner goes.
-template <typename T>
-class ComPtr {
-  public:
-    ComPtr() = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            ptr_ = std::exchange(other.ptr_, nullptr);
-        }
-        return *this;
-    }
-
-    T* operator->() const noexcept { return ptr_; }
-    T* Get() const noexcept { return ptr_; }
-    explicit operator bool() const noexcept { return ptr_ != nullptr; }
-    // For the out parameter of CoCreateInstance and QueryInterface; drops what was held.
-    void** PutVoid() noexcept {
-        Reset();
-        return reinterpret_cast<void**>(&ptr_);
-    }
-
-  private:
-    void Reset() noexcept {
-        if (ptr_)
-            std::exchange(ptr_, nullptr)->Release();
-    }
-
-    T* ptr_ = nullptr;
-};

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Exceptions.h"
+#include "common/Win32Handles.h"
 #include "common/ZorvaneTPU.h"
 #include "components/GridFile.h"
 
@@ -17,49 +18,6 @@ struct HintCell {
 };
 HintCell gHintCell;
 
-std::string SystemMessage(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length && text ? std::string(text, length) : "Error " + std::to_string(error);
-    if (text)
-        LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
-        message.pop_back();
-    return message;
-}
-
-// A file handle, closed on destruction.
-class FileHandle {
-  public:
-    FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { (void)Close(); }
-    FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, INVALID_HANDLE_VALUE)) {}
-    FileHandle& operator=(FileHandle&& other) noexcept {
-        if (this != &other) {
-            (void)Close();
-            handle_ = std::exchange(other.handle_, INVALID_HANDLE_VALUE);
-        }
-        return *this;
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-    bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
-    [[nodiscard]] bool Close() {
-        if (!Valid())
-            return true;
-        const bool closed = CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE)) != 0;
-        return closed;
-    }
-
-  private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
-
 // Writes a file so that it appears whole or not at all: the text goes into a new file next to the
 // target, which replaces the target only after everything is written and flushed. Until Commit
 // succeeds the target is untouched, and the new file is removed again on every way out.
@@ -67,7 +25,7 @@ class ReplacingFileWriter {
   public:
     explicit ReplacingFileWriter(std::string target) : target_(std::move(target)) {}
     ~ReplacingFileWriter() {
-        if (file_.Valid())
+        if (file_)
             (void)file_.Close();
         if (!temp_.empty() && !committed_)
             DeleteFileA(temp_.c_str());
@@ -76,7 +34,7 @@ class ReplacingFileWriter {
     ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
 
     void Write(std::string_view data) {
-        if (!file_.Valid())
+        if (!file_)
             Open();
         while (!data.empty()) {
             const DWORD piece = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 20));
@@ -88,7 +46,7 @@ class ReplacingFileWriter {
     }
 
     void Commit() {
-        if (!file_.Valid())
+        if (!file_)
             Open();
         if (!FlushFileBuffers(file_.Get()))
             Fail();
@@ -119,7 +77,7 @@ class ReplacingFileWriter {
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
             if (handle != INVALID_HANDLE_VALUE) {
                 temp_ = candidate;
-                file_ = FileHandle(handle);
+                file_ = KernelHandle(handle);
                 return;
             }
             if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
@@ -129,21 +87,21 @@ class ReplacingFileWriter {
     }
     [[noreturn]] void Fail() {
         const DWORD error = GetLastError();
-        throw EInOutError("Cannot create file \"" + target_ + "\". " + SystemMessage(error));
+        throw EInOutError("Cannot create file \"" + target_ + "\". " + SystemErrorText(error));
     }
 
     std::string target_;
     std::string temp_;
-    FileHandle file_;
+    KernelHandle file_;
     bool committed_ = false;
 };
 
 std::string ReadWholeFile(const std::string& name) {
     // Others may read meanwhile, nobody may write: the text read is one version of the file.
-    FileHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid())
-        throw EInOutError("Cannot open file \"" + name + "\". " + SystemMessage(GetLastError()));
+    KernelHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw EInOutError("Cannot open file \"" + name + "\". " + SystemErrorText(GetLastError()));
     std::string text;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
@@ -153,7 +111,7 @@ std::string ReadWholeFile(const std::string& name) {
     for (;;) {
         DWORD read = 0;
         if (!ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr))
-            throw EInOutError("Cannot read file \"" + name + "\". " + SystemMessage(GetLastError()));
+            throw EInOutError("Cannot read file \"" + name + "\". " + SystemErrorText(GetLastError()));
         if (read == 0)
             break;
         text.append(buffer, read);
