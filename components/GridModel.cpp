@@ -119,6 +119,8 @@ void GridModel::CheckCell(int col, int row) const {
 }
 
 const std::string& GridModel::Cell(int col, int row) const {
+    if (col < 0)
+        return kEmptyText;
     auto rowIt = rows_.find(row);
     if (rowIt == rows_.end())
         return kEmptyText;
@@ -141,6 +143,25 @@ void GridModel::SetCell(int col, int row, const std::string& text) {
         cell = text;
     }
     NotifyCell(col, row);
+}
+
+const std::string& GridModel::RowTag(int row) const {
+    auto rowIt = rows_.find(row);
+    if (rowIt == rows_.end())
+        return kEmptyText;
+    auto tagIt = rowIt->second.find(kTagKey);
+    return tagIt == rowIt->second.end() ? kEmptyText : tagIt->second;
+}
+
+void GridModel::SetRowTag(int row, const std::string& tag) {
+    CheckCell(0, row);
+    if (!tag.empty()) {
+        rows_[row][kTagKey] = tag;
+        return;
+    }
+    auto rowIt = rows_.find(row);
+    if (rowIt != rows_.end() && rowIt->second.erase(kTagKey) > 0 && rowIt->second.empty())
+        rows_.erase(rowIt);
 }
 
 void GridModel::ClearRow(int row) {
@@ -179,8 +200,8 @@ int GridModel::RowExtent(int row) const {
 
 void GridModel::VisitCells(const std::function<void(int, int, const std::string&)>& visit) const {
     for (const auto& [row, cells] : rows_)
-        for (const auto& [col, text] : cells)
-            visit(col, row, text);
+        for (auto it = cells.upper_bound(kTagKey); it != cells.end(); ++it)
+            visit(it->first, row, it->second);
 }
 
 // ---- Shape --------------------------------------------------------------------------------------

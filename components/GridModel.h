@@ -67,6 +67,13 @@ class GridModel {
     void ClearRowFrom(int row, int firstCol);
     // The row's last non-empty column + 1 (0 for an empty row): cells beyond it are empty.
     int RowExtent(int row) const;
+    // A hidden text of the row's own: it travels with the row through every move, exchange and
+    // sort, goes when the row is cleared or deleted, and is no cell (the table file does not hold
+    // it, and it takes no part in extents or visits). The owner of the grid keeps what it knows
+    // about a row there. Reading outside the grid gives the empty text; writing fails with "Grid
+    // index out of range".
+    const std::string& RowTag(int row) const;
+    void SetRowTag(int row, const std::string& tag);
     // Calls visit(col, row, text) for every non-empty cell, row by row, left to right.
     void VisitCells(const std::function<void(int col, int row, const std::string& text)>& visit) const;
 
@@ -144,7 +151,9 @@ class GridModel {
     void CollapseLineBreaks(int col, int row);
 
   private:
+    // A row's non-empty cells by column; the row's tag is kept under kTagKey, before every column.
     using RowCells = std::map<int, std::string>;
+    static constexpr int kTagKey = -1;
     enum class SortKind { Numeric, Text };
 
     void Sort(int col, bool ascending, SortKind kind);

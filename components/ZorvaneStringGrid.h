@@ -48,6 +48,11 @@ class TEnhancedStrGrid : public TStringGrid {
     // with the cell that was edited, after the cell holds its final text.
     TEndEditEvent OnEndEdit;
 
+    // A hidden text per row that moves with the row and goes with it (see GridModel::RowTag);
+    // not part of the table file.
+    const std::string& RowTag(int row) const { return Model().RowTag(row); }
+    void SetRowTag(int row, const std::string& tag) { Model().SetRowTag(row, tag); }
+
     // ---- Row operations (see GridModel for the rules) ----
     void AddRow();
     void InsertRowBelow(int row);

@@ -678,3 +678,72 @@ TEST(GridModelListener, UpdatesAreReportedOnceAtTheEnd) {
     grid.EndUpdate();
     EXPECT_EQ(recorder.layouts, 1);
 }
+
+// A row's tag is the row's own: it follows the row wherever the row goes, goes with it, and is
+// never a cell.
+TEST(GridModelRowTag, FollowsItsRowAndIsNoCell) {
+    GridModel grid;
+    Fill(grid, {{"h", "d"}, {"a", "30"}, {"b", "10"}, {"c", "20"}, {"", ""}});
+    grid.SetRowTag(1, "tag-a");
+    grid.SetRowTag(3, "tag-c");
+    grid.SetRowTag(4, "tag-empty");  // a row without cells keeps its tag too
+    auto tagOf = [&](const std::string& name) {
+        for (int row = 0; row < grid.RowCount(); ++row)
+            if (grid.Cell(0, row) == name || grid.Cell(1, row) == name)
+                return grid.RowTag(row);
+        return std::string("(no row)");
+    };
+
+    // A sort that stops at a key that is no number leaves every tag with its row.
+    EXPECT_THROW(grid.SortNumeric(1, true), EConvertError);
+    EXPECT_EQ(tagOf("a"), "tag-a");
+    EXPECT_EQ(tagOf("c"), "tag-c");
+    grid.SetCell(1, 4, "0");
+    grid.SortNumeric(1, true);
+    EXPECT_EQ(Contents(grid), (Rows{{"h", "d"}, {"", "0"}, {"b", "10"}, {"c", "20"}, {"a", "30"}}));
+    EXPECT_EQ(grid.RowTag(1), "tag-empty");
+    EXPECT_EQ(tagOf("a"), "tag-a");
+    EXPECT_EQ(tagOf("b"), "");
+    EXPECT_EQ(tagOf("c"), "tag-c");
+
+    grid.SortText(0, false);
+    grid.ExchangeRows(1, 2);
+    grid.MoveRow(4, 1);
+    grid.ReverseRows();
+    EXPECT_EQ(tagOf("a"), "tag-a");
+    EXPECT_EQ(tagOf("c"), "tag-c");
+
+    // Not a cell: no extent, no visit, no text at column -1, and not in the columns' moves.
+    for (int row = 0; row < grid.RowCount(); ++row) {
+        EXPECT_EQ(grid.Cell(-1, row), "");
+        if (grid.Cell(0, row).empty()) {
+            EXPECT_EQ(grid.RowExtent(row), 2);
+        }
+    }
+    int visited = 0;
+    grid.VisitCells([&](int col, int, const std::string& text) {
+        EXPECT_GE(col, 0);
+        EXPECT_EQ(text.rfind("tag-", 0), std::string::npos);
+        ++visited;
+    });
+    EXPECT_EQ(visited, 9);
+    grid.MoveColumn(0, 1);
+    EXPECT_EQ(tagOf("a"), "tag-a");
+
+    // A cleared row loses its tag; an emptied cell does not clear it.
+    int rowA = -1;
+    for (int row = 0; row < grid.RowCount(); ++row)
+        if (grid.Cell(1, row) == "a")
+            rowA = row;
+    ASSERT_GE(rowA, 1);
+    grid.SetCell(0, rowA, "");
+    grid.SetCell(1, rowA, "");
+    EXPECT_EQ(grid.RowTag(rowA), "tag-a");
+    EXPECT_EQ(grid.RowExtent(rowA), 0);
+    grid.ClearRow(rowA);
+    EXPECT_EQ(grid.RowTag(rowA), "");
+    grid.SetRowTag(rowA, "again");
+    grid.SetRowTag(rowA, "");
+    EXPECT_EQ(grid.RowTag(rowA), "");
+    EXPECT_THROW(grid.SetRowTag(grid.RowCount(), "x"), EInvalidGridOperation);
+}
