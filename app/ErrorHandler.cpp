@@ -23,13 +23,25 @@ std::string Timestamp() {
 
 }  // namespace
 
-void ReportUnhandledError(const std::exception& error) {
-    std::string what = ErrorClass(error) + ": " + error.what();
-    // The log first: should showing the box fail too, the error is still on record.
+std::string DescribeError(const std::exception& error) {
+    return ErrorClass(error) + ": " + error.what();
+}
+
+void AppendToErrorLog(const std::string& text) {
+    std::string line = text;
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
     try {
         (void)StringToFile(GetAppDataFolder("Sequora") + "sequora-errors.txt",
-                           Timestamp() + "  " + what + "\r\n", false);
+                           Timestamp() + "  " + line + "\r\n", false);
     } catch (...) {
     }
+}
+
+void ReportUnhandledError(const std::exception& error) {
+    const std::string what = DescribeError(error);
+    // The log first: should showing the box fail too, the error is still on record.
+    AppendToErrorLog(what);
     MsgError(what);
 }

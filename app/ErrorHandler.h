@@ -4,5 +4,12 @@
 #pragma once
 
 #include <exception>
+#include <string>
 
 void ReportUnhandledError(const std::exception& error);
+
+// "Class: message" of an error, as the box and the log name it.
+std::string DescribeError(const std::exception& error);
+
+// Appends one line (line breaks made blanks) with the time to the error log; silent on failure.
+void AppendToErrorLog(const std::string& text);

@@ -5,11 +5,17 @@
 
 #include <algorithm>
 #include <climits>
+#include <exception>
 #include <map>
 
 #include "app/BackupScript.h"
+#include "app/ErrorHandler.h"
+#include "app/Launcher.h"
+#include "app/LogonSession.h"
+#include "app/Notices.h"
 #include "app/StartupSources.h"
 #include "app/resource.h"
+#include "common/ReplacingFileWriter.h"
 #include "common/ZorvaneTPU.h"
 
 bool FirstRun = false;
@@ -20,7 +26,15 @@ namespace {
 const char* const kSection = "Sequora";
 const char* const kTableFile = "StartUpObjects.bin";
 const char* const kLogFile = "sequora-log.txt";
+const char* const kKeptIndex = "StartUpOriginals.txt";
 const char* const kSearchAddress = "https://www.google.com/search?q=";
+// Settings of the program's own besides the window's: the user has once confirmed an import, and
+// the fingerprints of what the last start told without a box.
+const char* const kImportConfirmed = "ImportConfirmed";
+const char* const kToldAtStart = "ToldAtStart";
+// A start-up table holds tens of rows of six cells; a file whose counts describe more cells than
+// this is refused before its shape is applied (saving it back could take gigabytes).
+constexpr int64_t kMostTableCells = 65536LL * 16;
 
 // The maker's pages behind the side bar's links.
 const char* const kLinkHome = "https://www.zorvane.example/sequora/how-it-works";
@@ -44,31 +58,65 @@ std::string LocalDateTimeText() {
     return LocalDateText() + " " + time;
 }
 
-// Items keep their path and parameters as Windows' Run values hold them, environment
-// references included ("%windir%\..."): they are expanded only when the item is started.
-std::string ExpandEnvironment(const std::string& text) {
-    if (text.find('%') == std::string::npos)
-        return text;
-    DWORD length = ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
-    if (length == 0)
-        return text;
-    std::string expanded(length, '\0');
-    length = ExpandEnvironmentStringsA(text.c_str(), expanded.data(), length);
-    if (length == 0 || length > expanded.size())
-        return text;
-    expanded.resize(length - 1);
-    return expanded;
-}
-
-[[nodiscard]] bool Launch(const std::string& path, const std::string& params) {
-    return ExecuteFile(ExpandEnvironment(path), ExpandEnvironment(params));
-}
-
 TFont LinkFont() {
     TFont font;
     font.Style = fsUnderline;
     font.Color = clBlue;
     return font;
+}
+
+// A program named in an unquoted Run value, found as CreateProcess finds it: a name with a folder
+// where it says, a bare name in the system folders and then along PATH (where Explorer, which
+// starts the Run values, finds it).
+bool ProgramExists(const std::string& candidate) {
+    const std::wstring name = Widen(candidate);
+    if (name.empty())
+        return false;
+    if (candidate.find_first_of("\\/:") != std::string::npos) {
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    wchar_t folder[MAX_PATH] = {};
+    std::wstring searchPath;
+    if (UINT length = GetSystemDirectoryW(folder, MAX_PATH); length > 0 && length < MAX_PATH)
+        searchPath += std::wstring(folder) + L";";
+    if (UINT length = GetWindowsDirectoryW(folder, MAX_PATH); length > 0 && length < MAX_PATH)
+        searchPath += std::wstring(folder) + L"\\System;" + folder + L";";
+    if (DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0); length > 0) {
+        std::wstring path(length, L'\0');
+        length = GetEnvironmentVariableW(L"PATH", path.data(), length);
+        path.resize(length);
+        searchPath += path;
+    }
+    wchar_t found[MAX_PATH] = {};
+    const DWORD length = SearchPathW(searchPath.c_str(), name.c_str(), nullptr, MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    const DWORD attributes = GetFileAttributesW(found);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string LaunchFailureText(const std::string& path, DWORD error) {
+    return "Could not start " + path + ": " + SystemErrorText(error);
+}
+
+std::string PlaceFolderName(EntryPlace place) {
+    switch (place) {
+        case EntryPlace::CommonStartup:
+            return "CommonStartup";
+        case EntryPlace::AltStartup:
+            return "AltStartup";
+        default:
+            return "Startup";
+    }
+}
+
+// Switches a check box without running its click handler.
+void SetCheckedQuietly(TCheckBox* box, bool checked) {
+    TNotifyEvent handler = std::move(box->OnClick);
+    box->OnClick = nullptr;
+    box->SetChecked(checked);
+    box->OnClick = std::move(handler);
 }
 
 }  // namespace
@@ -241,7 +289,6 @@ void TFrmMain::CreateControls() {
            557, 12, 89, akTop | akRight, 9);
     button(btnRestore, "btnRestore", "Restore", "Put all entries back and let Windows manage them", 557, 39,
            89, akTop | akRight, 10);
-    btnRestore->SetEnabled(false);
 
     Panel1 = new TPanel(this);
     place(Panel1, pnlBottom, "Panel1", 656, 0, 2, 74);
@@ -281,6 +328,7 @@ void TFrmMain::CreateControls() {
     btnDown->OnClick = [this](TObject* s) { btnDownClick(s); };
     btnRenumber->OnClick = [this](TObject* s) { btnRenumberClick(s); };
     btnBackup->OnClick = [this](TObject* s) { btnBackupClick(s); };
+    btnRestore->OnClick = [this](TObject* s) { btnRestoreClick(s); };
     Timer->OnTimer = [this](TObject* s) { TimerTimer(s); };
     Grid->OnSelectCell = [this](TObject* s, int col, int row, bool& canSelect) {
         GridSelectCell(s, col, row, canSelect);
@@ -299,65 +347,107 @@ std::string TFrmMain::TableFileName() {
 void TFrmMain::FormCreate(TObject*) {
     ::SetDoubleBuffered(this, true);
     FirstRun = !AppSettingsExist(kSection);
-    LaunchLog = "\r\n\r\n" + LocalDateText() + "\r\n";
-    SetCaption("Sequora v" + GetAppVersionShort());
-    lbiSupport->SetLink(kLinkSupport);
-    lbiHome->SetLink(kLinkHome);
-    lbiZorvane->SetLink(kLinkZorvane);
-
-    int top = AppReadInteger(kSection, "Top", 100);
-    int left = AppReadInteger(kSection, "Left", 100);
-    int width = AppReadInteger(kSection, "Width", 1000);
-    int height = AppReadInteger(kSection, "Height", 420);
-    SetBounds(left, top, width, height);
-
-    chkAutoImport->SetChecked(AppReadBool(kSection, "chkAutoImport", true));
-    chkEnabled->SetChecked(AppReadBool(kSection, "chkEnabled", true));
-    chkAutoClose->SetChecked(AppReadBool(kSection, "chkAutoClose", false));
-    // Loading this option must neither warn nor touch the Run key.
-    TNotifyEvent startSelfClick = std::move(chkStartSelf->OnClick);
-    chkStartSelf->OnClick = nullptr;
-    chkStartSelf->SetChecked(AppReadBool(kSection, "chkStartSelf", true));
-    chkStartSelf->OnClick = std::move(startSelfClick);
-    chkMinimized->SetChecked(AppReadBool(kSection, "chkMinimized", false));
-    if (chkMinimized->Checked())
-        Application.Minimize();
-
-    std::string tableFile = TableFileName();
-    if (!FirstRun && FileExistsMsg(tableFile)) {
-        try {
-            (void)Grid->LoadFromFile(tableFile);
-        } catch (const std::exception& error) {
-            // Keep the file the user's items are in before anything saves a table over it.
-            std::string keptAs = KeepUnreadableTable(tableFile);
-            std::string text = "The table of start up objects could not be read: ";
-            text += error.what();
-            text += "CRLFCRLF";
-            if (keptAs.empty())
-                text += "The file " + tableFile + " could not be kept aside either.CRLF";
-            else
-                text += "The file has been kept as " + keptAs + "CRLF";
-            text += "Sequora starts with an empty table.";
-            MsgWarning(text);
-            Grid->SetFixedRows(0);
-            Grid->SetRowCount(1);
-            SetHeaderRow();
-            throw;
+    // A later start runs at log-on, unattended: nothing it does may wait for a click.
+    creating_ = true;
+    unattended_ = !FirstRun;
+    struct CreationScope {
+        TFrmMain& form;
+        ~CreationScope() {
+            form.creating_ = false;
+            form.unattended_ = false;
         }
-    } else {
-        SetSelfRunAtStartup(true);
-        SetHeaderRow();
-        Show();
-        MsgInfo("Press the \"Import\" button to import the start up objects");
+    } creationScope{*this};
+
+    try {
+        LaunchLog = "\r\n\r\n" + LocalDateText() + "\r\n";
+        SetCaption("Sequora v" + GetAppVersionShort());
+        lbiSupport->SetLink(kLinkSupport);
+        lbiHome->SetLink(kLinkHome);
+        lbiZorvane->SetLink(kLinkZorvane);
+
+        int top = AppReadInteger(kSection, "Top", 100);
+        int left = AppReadInteger(kSection, "Left", 100);
+        int width = AppReadInteger(kSection, "Width", 1000);
+        int height = AppReadInteger(kSection, "Height", 420);
+        SetBounds(left, top, width, height);
+
+        chkAutoImport->SetChecked(AppReadBool(kSection, "chkAutoImport", true));
+        chkEnabled->SetChecked(AppReadBool(kSection, "chkEnabled", true));
+        chkAutoClose->SetChecked(AppReadBool(kSection, "chkAutoClose", false));
+        // Loading this option must neither warn nor touch the Run key.
+        SetCheckedQuietly(chkStartSelf, AppReadBool(kSection, "chkStartSelf", true));
+        chkMinimized->SetChecked(AppReadBool(kSection, "chkMinimized", false));
+        if (chkMinimized->Checked())
+            Application.Minimize();
+
+        LoadKept();
+        // A table that exists is loaded, also when the settings are missing (a first run that did
+        // not end normally): it is never replaced by an empty one.
+        const std::string tableFile = TableFileName();
+        if (FileExists(tableFile)) {
+            LoadTable(tableFile);
+        } else if (FirstRun) {
+            // Sequora registers itself to start with Windows only once the user has confirmed an
+            // import.
+            SetHeaderRow();
+            Show();
+            MsgInfo("Press the \"Import\" button to import the start up objects");
+        } else {
+            Tell(MsgKind::Plain, "File \"" + tableFile + "\" does not exist");
+            SetHeaderRow();
+        }
+
+        if (chkAutoImport->Checked() && !FirstRun && ImportConfirmed())
+            btnImportClick(this);
+
+        btnStop->SetVisible(!FirstRun && Grid->RowCount() > 1);
+        // Once per log-on session: opened again later, the window shows the table and leaves the
+        // programs alone; "Execute programs" still starts them on request.
+        const std::optional<std::string> startedAt = SequenceStartedThisLogon();
+        Timer->SetEnabled(Grid->RowCount() > 1 && chkEnabled->Checked() && !startedAt);
+        if (Timer->Enabled())
+            MarkSequenceStarted();
+        else if (startedAt && Grid->RowCount() > 1)
+            Status->SetSimpleText("The start up programs were started at " + *startedAt +
+                                  " in this session. Press \"Execute programs\" to start them again.");
+        Scanner->SetScanning(Timer->Enabled());
+        UpdateRunButton();
+    } catch (const std::exception& error) {
+        // What stops the creation of a later start is told like any other condition at log-on;
+        // the window is created all the same, with nothing launched.
+        if (!unattended_)
+            throw;
+        AppendToErrorLog(DescribeError(error));
+        Status->SetSimpleText(DescribeError(error));
     }
+    TellCollectedNotices();
+}
 
-    if (chkAutoImport->Checked() && !FirstRun)
-        btnImportClick(this);
-
-    btnStop->SetVisible(!FirstRun && Grid->RowCount() > 1);
-    Timer->SetEnabled(Grid->RowCount() > 1 && chkEnabled->Checked());
-    Scanner->SetScanning(Timer->Enabled());
-    UpdateRunButton();
+void TFrmMain::LoadTable(const std::string& tableFile) {
+    Grid->SetMaxCells(kMostTableCells);
+    try {
+        (void)Grid->LoadFromFile(tableFile);
+    } catch (const std::exception& error) {
+        // Keep the file the user's items are in before anything saves a table over it.
+        std::string keptAs = KeepUnreadableFile(tableFile);
+        std::string text = "The table of start up objects could not be read: ";
+        text += error.what();
+        text += "CRLFCRLF";
+        if (keptAs.empty()) {
+            text += "The file " + tableFile + " could not be kept aside either: it is left as it is.CRLF";
+            tableSaveBlocked_ = true;
+        } else {
+            text += "The file has been kept as " + keptAs + "CRLF";
+        }
+        text += "Sequora starts with an empty table.";
+        Grid->SetFixedRows(0);
+        Grid->SetRowCount(1);
+        SetHeaderRow();
+        Tell(MsgKind::Warning, text,
+             "The table of start up objects could not be read; it has been kept aside");
+        throw;
+    }
+    LinkRowsToKept();
 }
 
 void TFrmMain::SetHeaderRow() {
@@ -366,8 +456,10 @@ void TFrmMain::SetHeaderRow() {
         Grid->SetCell(col, 0, kHeaders[col]);
 }
 
-std::string TFrmMain::KeepUnreadableTable(const std::string& fileName) {
-    std::string base = fileName.substr(0, fileName.size() - 4);  // without ".bin"
+std::string TFrmMain::KeepUnreadableFile(const std::string& fileName) {
+    const size_t dot = fileName.rfind('.');
+    const std::string base = dot == std::string::npos ? fileName : fileName.substr(0, dot);
+    const std::string extension = dot == std::string::npos ? std::string() : fileName.substr(dot);
     std::string stamp = SanitizeFileName(LocalDateTimeText(), '_');
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string keptAs = base + " (unreadable " + stamp;
@@ -375,7 +467,7 @@ std::string TFrmMain::KeepUnreadableTable(const std::string& fileName) {
             keptAs += ' ';
             keptAs += IntToText(attempt);
         }
-        keptAs += ").bin";
+        keptAs += ")" + extension;
         if (MoveFileExA(fileName.c_str(), keptAs.c_str(), MOVEFILE_WRITE_THROUGH))
             return keptAs;
         if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
@@ -384,7 +476,25 @@ std::string TFrmMain::KeepUnreadableTable(const std::string& fileName) {
     return {};
 }
 
+void TFrmMain::CommitEdit() {
+    Grid->FinishEditing();
+}
+
+bool TFrmMain::SaveTable() {
+    if (tableSaveBlocked_)
+        return false;
+    return Grid->SaveToFile(TableFileName());
+}
+
 void TFrmMain::FormDestroy(TObject*) {
+    // What is typed into a cell is part of the table that is saved.
+    try {
+        CommitEdit();
+    } catch (const std::exception& error) {
+        // The edit's sort failed (a delay that is no number); the cell holds the text all the same.
+        AppendToErrorLog(DescribeError(error));
+    }
+
     (void)StringToFile(GetAppDataFolder(kSection) + kLogFile, LaunchLog, false);
 
     AppWriteBool(kSection, "chkAutoClose", chkAutoClose->Checked());
@@ -411,10 +521,23 @@ void TFrmMain::FormDestroy(TObject*) {
     AppWriteBool(kSection, "chkAutoImport", chkAutoImport->Checked());
 
     // The import reports its own failed save; at exit a failed save would lose every change since
-    // then without a word, so the user is told.
-    const std::string tableFile = TableFileName();
-    if (!Grid->SaveToFile(tableFile))
-        MsgError("Cannot save the table of start up objects to " + tableFile);
+    // then without a word, so the user is told: in a box when the user closed the window, in the
+    // error log when the window closed itself at the end of the sequence (nobody may have to click
+    // at log-on). A table that could not be read nor kept aside is left as it is.
+    std::string failed;
+    if (!tableSaveBlocked_ && !SaveTable())
+        failed = "Cannot save the table of start up objects to " + TableFileName();
+    if (!SaveKept()) {
+        if (!failed.empty())
+            failed += "CRLF";
+        failed += "Cannot save what Windows held for the start up entries to " + KeptIndexFile();
+    }
+    if (failed.empty())
+        return;
+    if (closingItself_)
+        AppendToErrorLog(ExpandCRLF(failed));
+    else
+        MsgError(failed);
 }
 
 void TFrmMain::chkStartSelfClick(TObject*) {
@@ -423,6 +546,59 @@ void TFrmMain::chkStartSelfClick(TObject*) {
             "You need to let the progra to start at Windows start up in order to manage the other program "
             "startups!");
     SetSelfRunAtStartup(chkStartSelf->Checked());
+}
+
+// ---- Telling the user -----------------------------------------------------------------------------
+
+void TFrmMain::Tell(MsgKind kind, const std::string& text, const std::string& statusText) {
+    if (!unattended_) {
+        switch (kind) {
+            case MsgKind::Warning:
+                MsgWarning(text);
+                break;
+            case MsgKind::Error:
+                MsgError(text);
+                break;
+            case MsgKind::Info:
+                MsgInfo(text);
+                break;
+            default:
+                ShowMsg(text);
+                break;
+        }
+        return;
+    }
+    notices_.push_back(ExpandCRLF(text));
+    if (!noticeStatus_.empty())
+        noticeStatus_ += " / ";
+    std::string line = statusText.empty() ? ExpandCRLF(text) : statusText;
+    line = line.substr(0, line.find_first_of("\r\n"));
+    noticeStatus_ += line;
+}
+
+void TFrmMain::TellCollectedNotices() {
+    if (notices_.empty() && !AppSettingsExist(kSection))
+        return;
+    std::string toldBefore;
+    try {
+        toldBefore = AppReadString(kSection, kToldAtStart, "");
+    } catch (const std::exception&) {
+        // A value of another type tells nothing: everything is news.
+    }
+    std::string toldNow;
+    const std::vector<size_t> news = NewNotices(notices_, toldBefore, toldNow);
+    for (size_t index : news)
+        AppendToErrorLog(notices_[index]);
+    if (!news.empty())
+        Status->SetSimpleText(noticeStatus_);
+    try {
+        if (toldNow != toldBefore)
+            AppWriteString(kSection, kToldAtStart, toldNow);
+    } catch (const std::exception& error) {
+        AppendToErrorLog(DescribeError(error));
+    }
+    notices_.clear();
+    noticeStatus_.clear();
 }
 
 // ---- The start-up table -------------------------------------------------------------------------
@@ -500,6 +676,9 @@ void TFrmMain::btnAddClick(TObject*) {
 }
 
 void TFrmMain::btnDelClick(TObject*) {
+    // Deleting is the user's choice to drop an entry: what Windows held for it goes with its row.
+    if (Grid->Row() >= 1)
+        DropKeptRow(RowKey(Grid->Row()));
     Grid->SetCol(kColName);
     Grid->RemoveCurrentRow();
     EnsureAscendingDelays();
@@ -561,22 +740,57 @@ void TFrmMain::UpdateRunButton() {
     btnStop->SetCaption(Timer->Enabled() ? "Stop" : "Execute programs");
 }
 
+void TFrmMain::StartSequence() {
+    Timer->SetEnabled(true);
+    MarkSequenceStarted();
+}
+
 void TFrmMain::TimerTimer(TObject*) {
+    // A launch may pump messages (the shell, a box of the error handler): a tick that comes in
+    // the meantime is not handled inside this one.
+    if (inTick_)
+        return;
+    inTick_ = true;
+    struct TickScope {
+        bool& flag;
+        ~TickScope() { flag = false; }
+    } tickScope{inTick_};
+
+    // An edit in progress is part of the table this tick reads; its end-of-edit sort runs now,
+    // not in the middle of the launches.
+    CommitEdit();
+    // The items that are due are launched as the table held them when the tick began: an edit
+    // or a re-sort while the tick runs does not make it start another row.
+    struct Due {
+        int row;
+        int delay;
+        bool enabled;
+        uint32_t key;
+        std::string name, path, params;
+    };
+    std::vector<Due> rows;
+    rows.reserve(static_cast<size_t>(Grid->RowCount()));
+    for (int i = 1; i < Grid->RowCount(); ++i)
+        rows.push_back(Due{i, GetDelay(i), IsItemEnabled(i), RowKey(i), GetItemName(i), GetItemPath(i),
+                           GetItemParams(i)});
+
     int largest = 0;
     const intptr_t tick = Timer->Tag;
     std::string caption = Caption();
     const std::string idleCaption = "Sequora v" + GetAppVersionShort();
-    for (int i = 1; i < Grid->RowCount(); ++i) {
-        int delay = GetDelay(i);
-        largest = std::max(largest, delay);
-        if (delay == tick) {
-            caption = LaunchCaption(GetItemName(i), GetItemPath(i), GetItemParams(i));
+    for (const Due& item : rows) {
+        largest = std::max(largest, item.delay);
+        if (item.delay == tick) {
+            caption = LaunchCaption(item.name, item.path, item.params);
             SetCaption(caption);
             LaunchLog += caption + "\r\n";
-            Grid->SetCol(kColName);
-            Grid->SetRow(i);
-            if (IsItemEnabled(i))
-                (void)Launch(GetItemPath(i), GetItemParams(i));
+            if (item.row < Grid->RowCount()) {
+                Grid->SetCol(kColName);
+                Grid->SetRow(item.row);
+            }
+            // Windows started what this start took from it at this log-on already.
+            if (item.enabled && !(item.key && startedByWindows_.count(item.key)))
+                LaunchItem(item.key, item.path, item.params);
         } else {
             caption = idleCaption;
         }
@@ -590,23 +804,50 @@ void TFrmMain::TimerTimer(TObject*) {
     if (end < Timer->Tag) {
         StopLaunching();
         btnStop->SetVisible(false);
-        if (chkAutoClose->Checked())
+        if (chkAutoClose->Checked()) {
+            closingItself_ = true;
             Close();
+        }
     }
     if (chkAutoClose->Checked())
         Status->SetSimpleText(" The program will shut down in " + std::to_string(end - Timer->Tag) +
                               ". Uncheck the \"Shutdown itself\" checkbox to cancel the shutdown");
 }
 
+void TFrmMain::LaunchItem(uint32_t key, const std::string& path, const std::string& params) {
+    LaunchResult result;
+    if (const KeptEntry* shortcut = KeptShortcutOf(key, path, params)) {
+        // A row that still starts what its shortcut started is started through the shortcut, so
+        // its working folder and window state apply.
+        const std::string file = KeptShortcutFolder(shortcut->place) + shortcut->name;
+        if (!FileExists(file))
+            (void)WriteKeptShortcut(*shortcut, file);
+        result = LaunchShortcut(file);
+    } else {
+        result = LaunchCommand(path, params);
+    }
+    if (result.started)
+        return;
+    const std::string text = LaunchFailureText(path, result.error);
+    LaunchLog += text + "\r\n";
+    Status->SetSimpleText(text);
+}
+
 void TFrmMain::btnStopClick(TObject*) {
-    Timer->SetEnabled(!Timer->Enabled());
+    if (Timer->Enabled())
+        StopLaunching();
+    else
+        StartSequence();
     Scanner->SetScanning(Timer->Enabled());
     UpdateRunButton();
     Status->SetSimpleText("");
 }
 
 void TFrmMain::btnExecuteClick(TObject*) {
-    (void)Launch(GetItemPath(Grid->Row()), "");
+    const std::string path = GetItemPath(Grid->Row());
+    const LaunchResult result = LaunchCommand(path, "");
+    if (!result.started)
+        MsgError(LaunchFailureText(path, result.error));
 }
 
 void TFrmMain::chkAutoCloseClick(TObject*) {
@@ -621,45 +862,200 @@ void TFrmMain::btnBackupClick(TObject*) {
 }
 
 bool TFrmMain::WriteBackup() {
-    std::string script = BuildBackupScript(TableItems());
+    std::vector<BackupLine> lines;
+    for (int row = 1; row < Grid->RowCount(); ++row) {
+        BackupLine line{GetItemPath(row), GetItemParams(row), {}};
+        // An item started through its kept shortcut starts in the shortcut's working folder.
+        if (const KeptEntry* shortcut = KeptShortcutOf(RowKey(row), line.path, line.params)) {
+            const std::string file = KeptShortcutFolder(shortcut->place) + shortcut->name;
+            if (FileExists(file) || WriteKeptShortcut(*shortcut, file))
+                line.workingFolder = ShortcutWorkingFolder(file);
+        }
+        lines.push_back(std::move(line));
+    }
+    BackupOptions options;
+    options.codePage = GetACP();
+    options.variableDefined = [](const std::string& name) {
+        return GetEnvironmentVariableW(Widen(name).c_str(), nullptr, 0) > 0;
+    };
+    std::string script = BuildBackupScript(lines, options);
     std::string folder = GetAppDataFolder(kSection) + "backups\\";
     std::string fileName = folder + BackupFileName(LocalDateTimeText());
     if (ForceFolder(folder) && StringToFile(fileName, script, true)) {
         Status->SetSimpleText("Backup created to " + fileName);
         return true;
     }
-    MsgError("Cannot make backup to " + fileName);
+    Tell(MsgKind::Error, "Cannot make backup to " + fileName);
     return false;
+}
+
+// ---- What Windows held --------------------------------------------------------------------------
+
+std::string TFrmMain::KeptFolder() {
+    return GetAppDataFolder(kSection) + "originals\\";
+}
+
+std::string TFrmMain::KeptIndexFile() {
+    return KeptFolder() + kKeptIndex;
+}
+
+std::string TFrmMain::KeptShortcutFolder(EntryPlace place) {
+    return KeptFolder() + PlaceFolderName(place) + "\\";
+}
+
+void TFrmMain::LoadKept() {
+    const std::string index = KeptIndexFile();
+    if (!FileExists(index))
+        return;
+    try {
+        kept_.Parse(ReadFileText(index));
+    } catch (const std::exception& error) {
+        // Kept aside, so that the next save does not write an empty store over it.
+        const std::string keptAs = KeepUnreadableFile(index);
+        Tell(MsgKind::Warning,
+             std::string("What Windows held for the start up entries could not be read: ") + error.what() +
+                 (keptAs.empty() ? std::string() : "CRLFThe file has been kept as " + keptAs),
+             "What Windows held for the start up entries could not be read; Restore cannot give it back");
+    }
+}
+
+bool TFrmMain::SaveKept() {
+    // Each entry remembers the row it became as the row reads now, so that the next start finds
+    // the row again in the table file.
+    std::vector<KeptEntry> entries = kept_.Entries();
+    for (const KeptEntry& entry : entries) {
+        const int row = RowOfKey(entry.rowKey);
+        if (row >= 1)
+            kept_.Find(entry.Identity())->current = RowSignature(row);
+    }
+    if (kept_.Empty() && !FileExists(KeptIndexFile()))
+        return true;
+    if (!ForceFolder(KeptFolder()) || !WriteFileReplacing(KeptIndexFile(), kept_.Serialize()))
+        return false;
+    // Copies of dropped shortcuts go once the store no longer names them (a shortcut taken again
+    // since keeps its copy).
+    for (const std::string& file : keptFilesToDelete_) {
+        bool named = false;
+        for (const KeptEntry& entry : kept_.Entries())
+            named = named || (!IsRunKeyPlace(entry.place) &&
+                              SameTextAscii(KeptShortcutFolder(entry.place) + entry.name, file));
+        if (!named)
+            DeleteFileA(file.c_str());
+    }
+    keptFilesToDelete_.clear();
+    return true;
+}
+
+uint32_t TFrmMain::RowKey(int row) {
+    const std::string& tag = Grid->RowTag(row);
+    int32_t key = 0;
+    return !tag.empty() && TryStrToInt(tag, key) && key > 0 ? static_cast<uint32_t>(key) : 0;
+}
+
+void TFrmMain::SetRowKey(int row, uint32_t key) {
+    Grid->SetRowTag(row, key ? std::to_string(key) : std::string());
+}
+
+int TFrmMain::RowOfKey(uint32_t key) {
+    if (key == 0)
+        return -1;
+    for (int row = 1; row < Grid->RowCount(); ++row)
+        if (RowKey(row) == key)
+            return row;
+    return -1;
+}
+
+ItemSignature TFrmMain::RowSignature(int row) {
+    return ItemSignature{GetItemName(row), GetItemPath(row), GetItemParams(row)};
+}
+
+void TFrmMain::LinkRowsToKept() {
+    // Rows are found again by what they showed when the store was written; entries of one row
+    // share its key, and each row takes one key.
+    std::map<uint32_t, ItemSignature> keys;
+    for (const KeptEntry& entry : kept_.Entries())
+        keys.emplace(entry.rowKey, entry.current);
+    for (const auto& [key, signature] : keys) {
+        for (int row = 1; row < Grid->RowCount(); ++row) {
+            if (RowKey(row) == 0 && RowSignature(row) == signature) {
+                SetRowKey(row, key);
+                break;
+            }
+        }
+    }
+}
+
+std::vector<HeldEntry> TFrmMain::HeldEntries() {
+    std::vector<HeldEntry> held;
+    for (const KeptEntry& entry : kept_.Entries())
+        held.push_back(HeldEntry{entry.Identity(), RowOfKey(entry.rowKey), entry.imported});
+    return held;
+}
+
+void TFrmMain::DropKeptRow(uint32_t key) {
+    if (key == 0)
+        return;
+    for (const KeptEntry* entry : kept_.OfRow(key))
+        if (!IsRunKeyPlace(entry->place))
+            keptFilesToDelete_.push_back(KeptShortcutFolder(entry->place) + entry->name);
+    kept_.RemoveRow(key);
+}
+
+const KeptEntry* TFrmMain::KeptShortcutOf(uint32_t key, const std::string& path, const std::string& params) {
+    if (key == 0)
+        return nullptr;
+    for (const KeptEntry* entry : kept_.OfRow(key))
+        if (!IsRunKeyPlace(entry->place) && entry->imported.path == path && entry->imported.params == params)
+            return entry;
+    return nullptr;
 }
 
 // ---- The import ---------------------------------------------------------------------------------
 
-void TFrmMain::btnImportClick(TObject*) {
+bool TFrmMain::ImportConfirmed() {
+    return AppReadBool(kSection, kImportConfirmed, false);
+}
+
+void TFrmMain::btnImportClick(TObject* sender) {
+    // The window's creation imports by itself; everything else is the user's click.
+    Import(sender == this && creating_);
+}
+
+void TFrmMain::Import(bool automatic) {
     StopLaunching();
-    if (FirstRun && !MsgConfirm("Do you want to set Sequora to manage your start up items?")) {
-        ShowMsg("Process aborted.");
-        return;
+    if (!ImportConfirmed()) {
+        if (automatic)
+            return;
+        if (!MsgConfirm("Do you want to set Sequora to manage your start up items?")) {
+            ShowMsg("Process aborted.");
+            return;
+        }
+        // Written at once: a start that follows a crash or a power cut knows the user's answer.
+        AppWriteBool(kSection, kImportConfirmed, true);
     }
+    CommitEdit();
 
     StartupSources sources;
     const char* const kKeyNotOpened =
         "CRLFMake sure you have adminitrator rights and that your antivirus is not blocking this program";
-    if (!sources.ReadRunKey(HKEY_LOCAL_MACHINE))
-        ShowMsg(std::string("Error opening HKEY_LOCAL_MACHINE key.") + kKeyNotOpened);
-    if (!sources.ReadRunKey(HKEY_CURRENT_USER))
-        ShowMsg(std::string("Error opening HKEY_CURRENT_USER key.") + kKeyNotOpened);
+    const PlaceAccess machine = sources.ReadRunKey(EntryPlace::MachineRun);
+    if (machine != PlaceAccess::Changeable && (!automatic || machine == PlaceAccess::Missing))
+        Tell(MsgKind::Plain, std::string("Error opening HKEY_LOCAL_MACHINE key.") + kKeyNotOpened);
+    (void)sources.ReadRunKey(EntryPlace::MachineRun32);
+    if (sources.ReadRunKey(EntryPlace::UserRun) == PlaceAccess::Missing)
+        Tell(MsgKind::Plain, std::string("Error opening HKEY_CURRENT_USER key.") + kKeyNotOpened);
 
-    for (int csidl : {CSIDL_COMMON_STARTUP, CSIDL_STARTUP, CSIDL_ALTSTARTUP}) {
-        std::string folder = TrailBackslash(GetSpecialFolder(csidl));
+    for (EntryPlace place : {EntryPlace::CommonStartup, EntryPlace::UserStartup, EntryPlace::AltStartup}) {
+        const std::string folder = PlaceFolder(place);
         if (!FolderExists(folder))
             continue;
         LnkFiles->SetPath(folder);
         LnkFiles->FileMask = "*.lnk";
         LnkFiles->Search();
-        sources.AddShortcuts(LnkFiles->Files().Strings(), csidl);
+        (void)sources.AddShortcuts(LnkFiles->Files().Strings(), place, KeptShortcutFolder(place));
     }
 
-    std::string userStartup = TrailBackslash(GetSpecialFolder(CSIDL_STARTUP));
+    const std::string userStartup = PlaceFolder(EntryPlace::UserStartup);
     if (FolderExists(userStartup)) {
         LnkFiles->SetPath(userStartup);
         LnkFiles->FileMask = "*.exe";
@@ -670,14 +1066,28 @@ void TFrmMain::btnImportClick(TObject*) {
                                "definitivelly give a closer look to this issue!\r\n\r\n";
             for (const std::string& file : LnkFiles->Files())
                 text += file + "\r\n";
-            MsgWarning(text);
+            Tell(MsgKind::Warning, text, "Exe files have been found in your Startup folder " + userStartup);
         }
     }
 
-    if (std::string passedOver = sources.NotTextReport(); !passedOver.empty())
-        MsgWarning(passedOver);
+    if (const std::string names = sources.NotTextNames(); !names.empty())
+        Tell(
+            MsgKind::Warning,
+            "These start up entries were not imported and are left where they are, because their data is not "
+            "text:\r\n\r\n" +
+                names,
+            "Start up entries whose data is not text were left where they are");
 
-    ImportPlan plan = PlanImport(sources.Entries(), TableItems(), GetAppExeName(), Grid->Separator());
+    ImportContext context;
+    context.ownExe = GetAppExeName();
+    context.separator = Grid->Separator();
+    context.expand = ExpandEnvironment;
+    context.programExists = ProgramExists;
+    const std::vector<SourceEntry>& found = sources.Entries();
+    const ImportPlan plan = PlanImport(sources.Collected(), TableItems(), HeldEntries(), context);
+
+    // The new rows, each with a key of its own that its kept originals share.
+    const int firstNewRow = Grid->RowCount();
     for (const StartupItem& item : plan.newItems) {
         int row = Grid->RowCount();
         Grid->SetRowCount(row + 1);
@@ -689,24 +1099,214 @@ void TFrmMain::btnImportClick(TObject*) {
         Grid->SetCell(kColSearch, row, item.search);
     }
 
-    // Only once the table and its backup hold the items is anything taken from Windows, and only
-    // what the table holds. Should either fail, Windows keeps starting its entries as before.
-    const bool saved = Grid->SaveToFile(TableFileName());
+    std::string unrepresentable, leftNames;
+    int leftToWindows = 0;
+    std::vector<size_t> toRemove;
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
+        const EntryPlan& p = plan.entries[i];
+        const SourceEntry& source = found[i];
+        if (p.outcome == EntryOutcome::Unrepresentable)
+            unrepresentable +=
+                std::string(PlaceText(source.original.place)) + ": " + source.original.name + "\r\n";
+        if (source.collected.placeReadOnly && p.outcome != EntryOutcome::OwnProgram &&
+            IsMachinePlace(source.original.place))
+            ++leftToWindows;
+        if (p.outcome == EntryOutcome::OwnProgram && p.removable) {
+            toRemove.push_back(i);
+            continue;
+        }
+        if (p.outcome != EntryOutcome::Added && p.outcome != EntryOutcome::Held)
+            continue;
+        const int row = p.row >= 1 ? p.row : firstNewRow + p.item;
+        uint32_t key = RowKey(row);
+        if (key == 0) {
+            key = kept_.NewRowKey();
+            SetRowKey(row, key);
+        }
+        if (automatic)
+            startedByWindows_.insert(key);
+        if (p.rowTakesCommand) {
+            Grid->SetCell(kColPath, row, p.path);
+            Grid->SetCell(kColParams, row, p.params);
+        }
+        if (!p.removable)
+            continue;
+        KeptEntry original = source.original;
+        original.rowKey = key;
+        original.imported = ItemSignature{EntryName(source.collected), p.path, p.params};
+        original.current = RowSignature(row);
+        const KeptEntry& kept = kept_.Keep(std::move(original));
+        if (!IsRunKeyPlace(kept.place) &&
+            !WriteKeptShortcut(kept, KeptShortcutFolder(kept.place) + kept.name)) {
+            // Without its kept copy the shortcut is not taken.
+            kept_.Remove(kept.Identity());
+            continue;
+        }
+        toRemove.push_back(i);
+    }
+    if (!unrepresentable.empty())
+        Tell(MsgKind::Warning,
+             "These start up entries were left where they are, because their names hold characters that this "
+             "system's code page cannot carry:\r\n\r\n" +
+                 unrepresentable,
+             "Start up entries with characters this system cannot carry were left where they are");
+
+    // Only once the table, its backup and what Windows held for each entry are written is anything
+    // taken from Windows, and only what the table holds. Should one of them fail, Windows keeps
+    // starting its entries as before.
+    const bool saved = SaveTable();
     const bool backedUp = WriteBackup();
-    if (saved && backedUp)
-        sources.RemoveHeld(plan.outcomes);
-    else
+    const bool kept = SaveKept();
+    if (saved && backedUp && kept) {
+        for (size_t index : toRemove)
+            (void)sources.Remove(index);
+    } else if (!saved || !backedUp) {
         Status->SetSimpleText(
             "The start up entries were left to Windows: the table or its backup could not be "
             "written");
+    } else {
+        Status->SetSimpleText(
+            "The start up entries were left to Windows: what Windows held for them could not be "
+            "kept in " +
+            KeptFolder());
+    }
+    if (leftToWindows > 0) {
+        const std::string text =
+            std::to_string(leftToWindows) +
+            " machine-wide start up entries were left to Windows: an Import started with "
+            "administrator rights takes them.";
+        if (automatic)
+            Tell(MsgKind::Info, text);
+        else
+            Status->SetSimpleText(text);
+    }
 
     chkStartSelf->SetChecked(true);
     SetSelfRunAtStartup(true);
-    if (FirstRun)
+    if (FirstRun && !automatic)
         MsgInfo(
             "Now you can just close this program, at the next startup (or login) it will take care to start "
             "all programs listed in the table");
     if (Grid->RowCount() > 1)
         Grid->SetFixedRows(1);
     LnkFiles->Files().Clear();
+}
+
+// ---- Restore ------------------------------------------------------------------------------------
+
+void TFrmMain::btnRestoreClick(TObject*) {
+    StopLaunching();
+    CommitEdit();
+    std::vector<int> rows;
+    for (int row = 1; row < Grid->RowCount(); ++row) {
+        bool empty = RowKey(row) == 0;
+        for (int col = 0; col < Grid->ColCount() && empty; ++col)
+            empty = Grid->Cell(col, row).empty();
+        if (!empty)
+            rows.push_back(row);
+    }
+    // Entries whose row is gone (a table that could not be read) go back as well.
+    std::vector<std::string> orphans;
+    for (const KeptEntry& entry : kept_.Entries())
+        if (RowOfKey(entry.rowKey) < 1)
+            orphans.push_back(entry.Identity());
+    const size_t count = rows.size() + orphans.size();
+    if (!MsgConfirm("Give all " + std::to_string(count) + " start up entries back to Windows?"))
+        return;
+
+    std::vector<std::string> reasons;
+    auto giveBack = [&](const KeptEntry& entry) {
+        std::string reason;
+        switch (GiveBack(entry, reason)) {
+            case GiveBackResult::Restored:
+            case GiveBackResult::AlreadyThere:
+                return true;
+            case GiveBackResult::Occupied:
+                reasons.push_back(std::string(PlaceText(entry.place)) +
+                                  " already holds another entry named \"" + entry.name + "\"");
+                return false;
+            case GiveBackResult::Failed:
+                reasons.push_back("\"" + entry.name + "\" could not be written to " + PlaceText(entry.place) +
+                                  ": " + reason);
+                return false;
+        }
+        return false;
+    };
+
+    std::vector<int> given;
+    for (int row : rows) {
+        const uint32_t key = RowKey(row);
+        const std::vector<const KeptEntry*> originals = kept_.OfRow(key);
+        bool back = true;
+        if (!originals.empty()) {
+            for (const KeptEntry* original : originals)
+                back = giveBack(*original) && back;
+        } else if (!GetItemPath(row).empty()) {
+            // A row the user added: a new value of the user's Run key, named after the row.
+            std::string name = GetItemName(row);
+            if (name.empty())
+                name = ExtractOnlyName(GetItemPath(row));
+            std::string params = GetItemParams(row);
+            if (!params.empty() && params[0] != ' ')
+                params.insert(0, " ");
+            std::string reason;
+            const GiveBackResult result =
+                AddUserRunValue(name, "\"" + GetItemPath(row) + "\"" + params, reason);
+            back = result == GiveBackResult::Restored || result == GiveBackResult::AlreadyThere;
+            if (result == GiveBackResult::Occupied)
+                reasons.push_back("HKEY_CURRENT_USER already holds another entry named \"" + name + "\"");
+            else if (result == GiveBackResult::Failed)
+                reasons.push_back("\"" + name + "\" could not be written to HKEY_CURRENT_USER: " + reason);
+        }
+        if (back)
+            given.push_back(row);
+    }
+    size_t orphansLeft = 0;
+    for (const std::string& identity : orphans) {
+        const KeptEntry* entry = kept_.Find(identity);
+        if (entry && giveBack(*entry)) {
+            if (!IsRunKeyPlace(entry->place))
+                keptFilesToDelete_.push_back(KeptShortcutFolder(entry->place) + entry->name);
+            kept_.Remove(identity);
+        } else {
+            ++orphansLeft;
+        }
+    }
+
+    // The rows given back leave the table, from the bottom up so that the numbers stay right; the
+    // cursor is in the Name column, so that moving it selects no action of a cell.
+    Grid->SetCol(kColName);
+    for (auto it = given.rbegin(); it != given.rend(); ++it) {
+        DropKeptRow(RowKey(*it));
+        Grid->RemoveRow(*it);
+    }
+    const size_t left = rows.size() - given.size() + orphansLeft;
+    if (left == 0) {
+        Grid->SetFixedRows(0);
+        Grid->SetRowCount(1);
+    }
+    if (!SaveTable())
+        MsgError("Cannot save the table of start up objects to " + TableFileName());
+    if (!SaveKept())
+        MsgError("Cannot save what Windows held for the start up entries to " + KeptIndexFile());
+
+    if (left == 0) {
+        // Windows is as it was before Sequora: its own value goes, and a later Import asks again.
+        SetSelfRunAtStartup(false);
+        SetCheckedQuietly(chkStartSelf, false);
+        AppWriteBool(kSection, kImportConfirmed, false);
+        btnStop->SetVisible(false);
+        Status->SetSimpleText(
+            "Every start up entry was given back to Windows; Sequora no longer starts with Windows");
+        return;
+    }
+    std::string text =
+        std::to_string(left) + " of " + std::to_string(count) + " start up entries stay in the table";
+    Status->SetSimpleText(text + (reasons.empty() ? std::string() : ": " + reasons.front()));
+    if (!reasons.empty()) {
+        text += ":\r\n\r\n";
+        for (const std::string& reason : reasons)
+            text += reason + "\r\n";
+        MsgWarning(text);
+    }
 }

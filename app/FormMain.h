@@ -2,10 +2,13 @@
 // backup script and the window's life from creation to destruction.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/ImportPlan.h"
+#include "app/KeptEntries.h"
+#include "common/ZorvaneText.h"
 #include "components/InternetLabel.h"
 #include "components/UKITScan.h"
 #include "components/ZorvaneFindFile.h"
@@ -75,6 +78,7 @@ class TFrmMain : public TForm {
     void GridSelectCell(TObject* sender, int col, int row, bool& canSelect);
     void GridEndEdit(TObject* sender, int col, int row);
     void btnBackupClick(TObject* sender);
+    void btnRestoreClick(TObject* sender);
 
     // ---- The start-up table ----
     int GetDelay(int row);
@@ -92,11 +96,60 @@ class TFrmMain : public TForm {
 
   private:
     void CreateControls();
+    void LoadTable(const std::string& tableFile);
     // Writes the backup script of the table; false, after the error message, when it failed.
     bool WriteBackup();
     std::vector<StartupItem> TableItems();
     std::string TableFileName();
     void SetHeaderRow();
-    // Moves an unreadable table file aside so nothing overwrites it; returns the new name.
-    std::string KeepUnreadableTable(const std::string& fileName);
+    // Moves an unreadable file aside so nothing overwrites it; returns the new name.
+    std::string KeepUnreadableFile(const std::string& fileName);
+    // An edit open in the table is taken into it (its end-of-edit sort included).
+    void CommitEdit();
+    [[nodiscard]] bool SaveTable();
+
+    // ---- Telling the user ----
+    // A box when the user acts by hand; while a later start creates its window nobody may have to
+    // click, so the text goes to the status bar and the error log instead, once until it changes.
+    void Tell(MsgKind kind, const std::string& text, const std::string& statusText = {});
+    void TellCollectedNotices();
+    bool unattended_ = false;
+    std::vector<std::string> notices_;
+    std::string noticeStatus_;
+
+    // ---- The import ----
+    void Import(bool automatic);
+    [[nodiscard]] bool ImportConfirmed();
+
+    // ---- What Windows held: the kept originals and the rows they became ----
+    std::string KeptFolder();
+    std::string KeptIndexFile();
+    std::string KeptShortcutFolder(EntryPlace place);
+    void LoadKept();
+    [[nodiscard]] bool SaveKept();
+    void LinkRowsToKept();
+    uint32_t RowKey(int row);
+    void SetRowKey(int row, uint32_t key);
+    int RowOfKey(uint32_t key);
+    ItemSignature RowSignature(int row);
+    std::vector<HeldEntry> HeldEntries();
+    void DropKeptRow(uint32_t key);
+    // The kept shortcut a row is started through while it still starts what the import gave it.
+    const KeptEntry* KeptShortcutOf(uint32_t key, const std::string& path, const std::string& params);
+    KeptEntries kept_;
+    std::vector<std::string> keptFilesToDelete_;
+
+    // ---- The launch sequence ----
+    void LaunchItem(uint32_t key, const std::string& path, const std::string& params);
+    void StartSequence();
+    // Rows whose entries Windows has started at this log-on already: the automatic import of this
+    // start found them in Windows' start-up places.
+    std::set<uint32_t> startedByWindows_;
+    bool inTick_ = false;
+
+    bool creating_ = false;
+    // The sequence ended and closed the window by itself: nobody is there to answer a box.
+    bool closingItself_ = false;
+    // The table file could not be read nor moved aside: it is never saved over.
+    bool tableSaveBlocked_ = false;
 };

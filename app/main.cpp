@@ -6,6 +6,8 @@
 
 #include "app/ErrorHandler.h"
 #include "app/FormMain.h"
+#include "app/SingleInstance.h"
+#include "app/StartupSources.h"
 #include "common/ZorvaneTPU.h"
 
 namespace {
@@ -22,9 +24,12 @@ std::string EnvironmentValue(const char* name) {
 
 // The end-to-end tests run the real program against scratch places, so that they are safe on
 // a real Windows machine too: SEQUORA_SANDBOX_REGISTRY names a key under HKEY_CURRENT_USER that
-// stands in for both registry roots, SEQUORA_SANDBOX_FOLDERS a folder that holds the Startup
-// folders and the roaming application data.
-void ApplyTestSandbox() {
+// stands in for both registry roots (the machine's 32-bit view is its Wow6432Node key, as Windows
+// keeps it), SEQUORA_SANDBOX_FOLDERS a folder that holds the Startup folders and the roaming
+// application data, and SEQUORA_SANDBOX_STANDARD_USER=1 makes the machine's places refuse changes
+// as they do for a user without administrator rights. Returns what tells this sandbox's
+// program apart from another's (empty without one).
+std::string ApplyTestSandbox() {
     std::string registry = EnvironmentValue("SEQUORA_SANDBOX_REGISTRY");
     if (!registry.empty()) {
         HKEY user = nullptr, machine = nullptr;
@@ -39,7 +44,10 @@ void ApplyTestSandbox() {
             RegCloseKey(user);
         if (machine)
             RegCloseKey(machine);
+        seams::SetMachineRun32Path("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
     }
+    if (EnvironmentValue("SEQUORA_SANDBOX_STANDARD_USER") == "1")
+        seams::SetMachinePlacesReadOnly(true);
     std::string folders = EnvironmentValue("SEQUORA_SANDBOX_FOLDERS");
     if (!folders.empty()) {
         folders = TrailBackslash(folders);
@@ -48,13 +56,24 @@ void ApplyTestSandbox() {
         seams::OverrideSpecialFolder(CSIDL_ALTSTARTUP, folders + "AltStartup\\");
         seams::OverrideSpecialFolder(CSIDL_APPDATA, folders + "AppData\\");
     }
+    return registry;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    ApplyTestSandbox();
+    const std::string sandbox = ApplyTestSandbox();
+
+    // A second start while one runs brings that one to the front and does nothing else: no
+    // launch, no import, nothing saved.
+    SingleInstance instance(sandbox);
+    if (!instance.First()) {
+        (void)instance.ActivateRunning("TFrmMain", 10000);
+        if (SUCCEEDED(com))
+            CoUninitialize();
+        return 0;
+    }
 
     SetMessageSink(ShowMessageBoxSink);
     Application.Initialize();

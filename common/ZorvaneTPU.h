@@ -40,6 +40,12 @@ bool AppReadBool(const std::string& section, const std::string& name, bool defau
 void AppWriteInteger(const std::string& section, const std::string& name, int32_t value);
 void AppWriteBool(const std::string& section, const std::string& name, bool value);
 bool AppSettingsExist(const std::string& section);
+// A text value (REG_SZ) of the section; the default when it is missing. Raises
+// ERegistryException "Invalid data type for '%s'" for a value that is no text.
+std::string AppReadString(const std::string& section,
+                          const std::string& name,
+                          const std::string& defaultValue);
+void AppWriteString(const std::string& section, const std::string& name, const std::string& value);
 
 // ---- Application data folder and files --------------------------------------------------------
 std::string GetAppDataFolder(const std::string& section);
@@ -50,6 +56,9 @@ std::string GetAppFolder();
 [[nodiscard]] bool FileExistsMsg(const std::string& name);
 [[nodiscard]] bool CanWriteTo(const std::string& name);
 [[nodiscard]] bool StringToFile(const std::string& name, const std::string& text, bool overwrite);
+// The whole file's bytes. Others may read meanwhile, nobody may write, so the text is one
+// version of the file. Raises EInOutError naming the file and the system's reason.
+std::string ReadFileText(const std::string& name);
 
 // ---- Run-key helpers --------------------------------------------------------------------------
 extern const char* const kRunKeyPath;  // "Software\Microsoft\Windows\CurrentVersion\Run"
@@ -62,6 +71,15 @@ void SetSelfRunAtStartup(bool enable);
                                  bool mayCreate,
                                  std::vector<std::string>& lines);
 bool DeleteAllValues(HKEY root, const std::string& keyPath);
+
+// ---- Text and the code page -------------------------------------------------------------------
+// The program's 8-bit texts are in the process's ANSI code page, which is UTF-8 where the
+// manifest's activeCodePage is honoured. These convert them to and from the UTF-16 of the system's
+// W functions.
+std::wstring Widen(const std::string& text);
+// False when a character has no form in the code page; the result then holds a stand-in for it.
+[[nodiscard]] bool Narrow(const std::wstring& text, std::string& result);
+std::string NarrowLossy(const std::wstring& text);
 
 // ---- Shell and system queries ------------------------------------------------------------------
 // The system's text for an error code (GetLastError, an HRESULT), without its trailing line break;
@@ -101,9 +119,7 @@ void OverrideSpecialFolder(int csidl, const std::string& path);
 void FailSpecialFolder(int csidl);
 // Removes every folder override and failure.
 void ResetSpecialFolders();
-// Overrides the platform id and administrator-rights answers used by GetAppDataFolder;
-// reset with ResetSystemQueries().
+// Overrides the platform id GetAppDataFolder goes by; reset with ResetSystemQueries().
 void OverridePlatformId(int platformId);
-void OverrideHasAdminRights(bool hasRights);
 void ResetSystemQueries();
 }  // namespace seams

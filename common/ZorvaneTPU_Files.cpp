@@ -57,23 +57,10 @@ std::string GetAppFolder() {
 }
 
 std::string GetAppDataFolder(const std::string& section) {
-    std::string folder;
-    const std::string programFolder = GetAppFolder();
-    if (PlatformIdForAppData() != kPlatformNT) {
-        folder = programFolder;
-    } else {
-        // Rights first: without them the probe file is never created.
-        bool useProgramFolder = false;
-        if (HasAdminRightsForAppData()) {
-            try {
-                useProgramFolder = CanWriteTo(programFolder + "WriteAccessTestFile.$$$");
-            } catch (const EInOutError&) {
-                // A probe that could not be closed is no proof of a usable folder.
-                useProgramFolder = false;
-            }
-        }
-        folder = useProgramFolder ? programFolder : GetSpecialFolder(kCsidlAppData) + section;
-    }
+    // On the NT family the folder is the user's whatever the process's rights: an elevated start
+    // and the standard start at log-on of the same user must find the same table, log and backups.
+    std::string folder =
+        PlatformIdForAppData() != kPlatformNT ? GetAppFolder() : GetSpecialFolder(kCsidlAppData) + section;
     folder = TrailBackslash(folder);
     // A folder that cannot be made shows up at the caller's first file operation.
     if (!FolderExists(folder))
@@ -172,4 +159,26 @@ bool StringToFile(const std::string& name, const std::string& text, bool overwri
     // Data the system could not write back on close is not written either.
     bool closed = file.Close();
     return written && closed;
+}
+
+std::string ReadFileText(const std::string& name) {
+    KernelHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw EInOutError("Cannot open file \"" + name + "\". " + SystemErrorText(GetLastError()));
+    std::string text;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
+        static_cast<uint64_t>(size.QuadPart) < text.max_size())
+        text.reserve(static_cast<size_t>(size.QuadPart));
+    char buffer[64 * 1024];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr))
+            throw EInOutError("Cannot read file \"" + name + "\". " + SystemErrorText(GetLastError()));
+        if (read == 0)
+            break;
+        text.append(buffer, read);
+    }
+    return text;
 }

@@ -2,6 +2,8 @@
 #include "common/ZorvaneTPU.h"
 #include "common/ZorvaneTPU_Win32.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr REGSAM kReadOnlyAccess = STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
@@ -150,4 +152,38 @@ void AppWriteBool(const std::string& section, const std::string& name, bool valu
 
 bool AppSettingsExist(const std::string& section) {
     return RegKeyExists(HKEY_CURRENT_USER, SettingsKeyPath(section));
+}
+
+std::string AppReadString(const std::string& section,
+                          const std::string& name,
+                          const std::string& defaultValue) {
+    RegKey key = OpenRegKey(HKEY_CURRENT_USER, SettingsKeyPath(section), false);
+    if (!key)
+        return defaultValue;
+    DWORD type = REG_NONE, size = 0;
+    LONG status = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND)
+        return defaultValue;
+    if (status != ERROR_SUCCESS)
+        RaiseRegistryError("Failed to get data for '%s'", name);
+    if (type != REG_SZ)
+        RaiseRegistryError("Invalid data type for '%s'", name);
+    std::string data(size, '\0');
+    status = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                              &size);
+    if (status != ERROR_SUCCESS)
+        RaiseRegistryError("Failed to get data for '%s'", name);
+    data.resize(std::min<size_t>(size, data.size()));
+    return data.substr(0, data.find('\0'));
+}
+
+void AppWriteString(const std::string& section, const std::string& name, const std::string& value) {
+    RegKey key = OpenRegKey(HKEY_CURRENT_USER, SettingsKeyPath(section), true);
+    if (!key)
+        return;
+    const LONG status =
+        RegSetValueExA(key.Get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + 1));
+    if (status != ERROR_SUCCESS)
+        RaiseRegistryError("Failed to set data for '%s'", name);
 }

@@ -21,10 +21,12 @@ namespace {
                    SystemErrorText(static_cast<DWORD>(result)));
 }
 
-std::wstring ToWide(const std::string& text) {
+}  // namespace
+
+std::wstring Widen(const std::string& text) {
     if (text.empty())
         return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0)
         return {};
     std::wstring wide(static_cast<size_t>(length), L'\0');
@@ -32,7 +34,39 @@ std::wstring ToWide(const std::string& text) {
     return wide;
 }
 
-}  // namespace
+bool Narrow(const std::wstring& text, std::string& result) {
+    result.clear();
+    if (text.empty())
+        return true;
+    const int size = static_cast<int>(text.size());
+    // UTF-8 carries every character; only a lone surrogate fails, which WC_ERR_INVALID_CHARS
+    // reports. Other code pages report a character they lack through the default-character flag,
+    // and best-fit mapping is off so that no look-alike passes for the real name.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    int length = WideCharToMultiByte(CP_ACP, flags, text.data(), size, nullptr, 0, nullptr, usedDefaultOut);
+    if (length <= 0) {
+        result = NarrowLossy(text);
+        return false;
+    }
+    result.resize(static_cast<size_t>(length));
+    WideCharToMultiByte(CP_ACP, flags, text.data(), size, result.data(), length, nullptr, usedDefaultOut);
+    return !usedDefault;
+}
+
+std::string NarrowLossy(const std::wstring& text) {
+    if (text.empty())
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0)
+        return {};
+    std::string result(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), size, result.data(), length, nullptr, nullptr);
+    return result;
+}
 
 std::string GetSpecialFolder(int csidl) {
     if (const std::optional<std::string>* folder = SpecialFolderOverride(csidl))
@@ -56,7 +90,7 @@ std::string ResolveShortcut(const std::string& fileName) {
     if (FAILED(result))
         RaiseComError("Taking the shell link's IPersistFile", result);
 
-    std::wstring wideName = ToWide(fileName);
+    std::wstring wideName = Widen(fileName);
     if (wideName.empty() || FAILED(file->Load(wideName.c_str(), STGM_READ)))
         return {};
     // Larger than any Windows path, so that no stored target can be cut short.

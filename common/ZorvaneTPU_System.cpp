@@ -37,7 +37,6 @@ const SystemVersion& StartupVersion() {
 
 struct Seams {
     std::optional<int> platformId;
-    std::optional<bool> hasAdminRights;
     // A present entry with no path makes the folder fail.
     std::map<int, std::optional<std::string>> specialFolders;
 };
@@ -89,11 +88,6 @@ int PlatformIdForAppData() {
     return seams.platformId ? *seams.platformId : GetPlatformId();
 }
 
-bool HasAdminRightsForAppData() {
-    const Seams& seams = TestSeams();
-    return seams.hasAdminRights ? *seams.hasAdminRights : HasAdminRights();
-}
-
 namespace seams {
 
 void OverrideSpecialFolder(int csidl, const std::string& path) {
@@ -115,13 +109,8 @@ void OverridePlatformId(int platformId) {
     TestSeams().platformId = platformId;
 }
 
-void OverrideHasAdminRights(bool hasRights) {
-    TestSeams().hasAdminRights = hasRights;
-}
-
 void ResetSystemQueries() {
     TestSeams().platformId.reset();
-    TestSeams().hasAdminRights.reset();
 }
 
 }  // namespace seams

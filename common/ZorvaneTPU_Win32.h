@@ -16,4 +16,3 @@
 // override without a path means the folder fails.
 const std::optional<std::string>* SpecialFolderOverride(int csidl);
 int PlatformIdForAppData();
-bool HasAdminRightsForAppData();

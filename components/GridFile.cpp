@@ -205,11 +205,18 @@ std::string CellLinesText(const GridModel& grid, const std::string& separator) {
     return text;
 }
 
-void ReadTableText(GridModel& grid, std::string_view text, const std::string& separator) {
+void ReadTableText(GridModel& grid, std::string_view text, const std::string& separator, int64_t maxCells) {
     UpdateScope update(grid);
     LineCursor lines(text);
     grid.SetRowCount(LineToInt(lines.Line(1)));
-    grid.SetColCount(LineToInt(lines.Line(2)));
+    const int32_t cols = LineToInt(lines.Line(2));
+    // The column count as the grid would take it (below 1 means 1), checked before it is applied.
+    const int64_t cells = static_cast<int64_t>(grid.RowCount()) * std::max(cols, 1);
+    if (maxCells > 0 && cells > maxCells)
+        throw ERangeError("The table describes " + std::to_string(grid.RowCount()) + " rows of " +
+                          std::to_string(std::max(cols, 1)) + " columns, more than " + std::to_string(maxCells) +
+                          " cells");
+    grid.SetColCount(cols);
     CheckReadLimits(grid);
     for (int col = 0; col < grid.ColCount(); ++col)
         grid.SetColWidth(col, LineToInt(lines.Line(3 + static_cast<int64_t>(col))));

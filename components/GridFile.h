@@ -5,6 +5,7 @@
 // into the same cell.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -44,7 +45,12 @@ std::string CellLinesText(const GridModel& grid, const std::string& separator);
 // "List index out of bounds (%d)" for a line the counts need but the text lacks, ERangeError for
 // counts beyond the limits; the grid then keeps what was applied before the error. The grid is not
 // emptied first (the caller does that).
-void ReadTableText(GridModel& grid, std::string_view text, const std::string& separator);
+// With maxCells above 0, counts whose product exceeds it raise ERangeError before they are
+// applied (a file of a few hundred bytes can otherwise describe billions of cells).
+void ReadTableText(GridModel& grid,
+                   std::string_view text,
+                   const std::string& separator,
+                   int64_t maxCells = 0);
 // Fills the grid's current rows and columns from the cell section of a table file's text (the
 // lines from 3 + ColCount on). Counts, widths and fixed rows are left alone.
 void ReadCellLinesText(GridModel& grid, std::string_view text, const std::string& separator);

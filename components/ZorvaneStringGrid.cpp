@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/Exceptions.h"
+#include "common/ReplacingFileWriter.h"
 #include "common/Win32Handles.h"
 #include "common/ZorvaneTPU.h"
 #include "components/GridFile.h"
@@ -17,107 +18,6 @@ struct HintCell {
     int col = 0, row = 0;
 };
 HintCell gHintCell;
-
-// Writes a file so that it appears whole or not at all: the text goes into a new file next to the
-// target, which replaces the target only after everything is written and flushed. Until Commit
-// succeeds the target is untouched, and the new file is removed again on every way out.
-class ReplacingFileWriter {
-  public:
-    explicit ReplacingFileWriter(std::string target) : target_(std::move(target)) {}
-    ~ReplacingFileWriter() {
-        if (file_)
-            (void)file_.Close();
-        if (!temp_.empty() && !committed_)
-            DeleteFileA(temp_.c_str());
-    }
-    ReplacingFileWriter(const ReplacingFileWriter&) = delete;
-    ReplacingFileWriter& operator=(const ReplacingFileWriter&) = delete;
-
-    void Write(std::string_view data) {
-        if (!file_)
-            Open();
-        while (!data.empty()) {
-            const DWORD piece = static_cast<DWORD>(std::min<size_t>(data.size(), 1u << 20));
-            DWORD written = 0;
-            if (!WriteFile(file_.Get(), data.data(), piece, &written, nullptr) || written == 0)
-                Fail();
-            data.remove_prefix(written);
-        }
-    }
-
-    void Commit() {
-        if (!file_)
-            Open();
-        if (!FlushFileBuffers(file_.Get()))
-            Fail();
-        if (!file_.Close())
-            Fail();
-        if (!MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-            Fail();
-        committed_ = true;
-    }
-
-  private:
-    void Open() {
-        // A read-only table file stays as it is, as writing it in place would fail (Wine's
-        // replacing move does not refuse it by itself).
-        const DWORD attributes = GetFileAttributesA(target_.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES &&
-            (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
-            SetLastError(ERROR_ACCESS_DENIED);
-            Fail();
-        }
-        // A name of our own in the target's folder: the final move then stays on one volume.
-        static unsigned counter = 0;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[64];
-            wsprintfA(suffix, ".~%lx-%x.tmp", GetCurrentProcessId(), ++counter);
-            const std::string candidate = target_ + suffix;
-            HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (handle != INVALID_HANDLE_VALUE) {
-                temp_ = candidate;
-                file_ = KernelHandle(handle);
-                return;
-            }
-            if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-                Fail();
-        }
-        Fail();
-    }
-    [[noreturn]] void Fail() {
-        const DWORD error = GetLastError();
-        throw EInOutError("Cannot create file \"" + target_ + "\". " + SystemErrorText(error));
-    }
-
-    std::string target_;
-    std::string temp_;
-    KernelHandle file_;
-    bool committed_ = false;
-};
-
-std::string ReadWholeFile(const std::string& name) {
-    // Others may read meanwhile, nobody may write: the text read is one version of the file.
-    KernelHandle file(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        throw EInOutError("Cannot open file \"" + name + "\". " + SystemErrorText(GetLastError()));
-    std::string text;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(file.Get(), &size) && size.QuadPart > 0 &&
-        static_cast<uint64_t>(size.QuadPart) < text.max_size())
-        text.reserve(static_cast<size_t>(size.QuadPart));
-    char buffer[64 * 1024];
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), buffer, sizeof(buffer), &read, nullptr))
-            throw EInOutError("Cannot read file \"" + name + "\". " + SystemErrorText(GetLastError()));
-        if (read == 0)
-            break;
-        text.append(buffer, read);
-    }
-    return text;
-}
 
 }  // namespace
 
@@ -255,6 +155,13 @@ void TEnhancedStrGrid::Sort(int col, bool ascending, bool numeric) {
 
 // ---- Editing ---------------------------------------------------------------------------------------
 
+void TEnhancedStrGrid::FinishEditing() {
+    if (!EditorMode())
+        return;
+    SetEditorMode(false);
+    WatchEditor();
+}
+
 void TEnhancedStrGrid::EndEdit(int col, int row) {
     Model().CollapseLineBreaks(col, row);
     TEndEditEvent handler = OnEndEdit;  // a copy: the handler may replace the event
@@ -351,9 +258,9 @@ bool TEnhancedStrGrid::LoadFromFile(const std::string& fileName) {
     ClearRows(true);
     if (!FileExistsMsg(fileName))
         return false;
-    const std::string text = ReadWholeFile(fileName);
+    const std::string text = ReadFileText(fileName);
     CloseEditorForChange();
-    ReadTableText(Model(), text, separator_);
+    ReadTableText(Model(), text, separator_, maxCells_);
     return true;
 }
 
@@ -375,7 +282,7 @@ bool TEnhancedStrGrid::SaveToFile(const std::string& fileName) {
 void TEnhancedStrGrid::LoadCellsFromFile(const std::string& fileName) {
     if (!FileExists(fileName))
         return;
-    const std::string text = ReadWholeFile(fileName);
+    const std::string text = ReadFileText(fileName);
     CloseEditorForChange();
     ReadCellLinesText(Model(), text, separator_);
 }

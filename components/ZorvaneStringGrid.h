@@ -8,6 +8,7 @@
 // Its window class is "TEnhancedStrGrid"; WM_GETTEXT answers with the table's text.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -73,8 +74,15 @@ class TEnhancedStrGrid : public TStringGrid {
     // Replaces every CR LF pair of the cell by one blank, then raises OnEndEdit with the cell
     // recorded as the one being edited.
     void EndEdit(int col, int row);
+    // Closes an open editor keeping its text, and reports the ended edit at once (OnEndEdit runs
+    // before this returns), so that the caller reads the table with the edit in it.
+    void FinishEditing();
 
     // ---- The table file ----
+    // The most cells a table file read by LoadFromFile may describe (rows times columns); a file
+    // with more raises ERangeError before its shape is applied. 0: no limit but the format's.
+    int64_t MaxCells() const { return maxCells_; }
+    void SetMaxCells(int64_t value) { maxCells_ = value; }
     // Empties the grid (ClearRows(true)), then reads the file. False, after the message of
     // FileExistsMsg, when it does not exist. Errors in the content are raised.
     [[nodiscard]] virtual bool LoadFromFile(const std::string& fileName);
@@ -110,6 +118,7 @@ class TEnhancedStrGrid : public TStringGrid {
     bool alowMouseSwitchHead_ = false;
     std::string highlightString_;
 
+    int64_t maxCells_ = 0;
     bool wasEditing_ = false;
     int editCol_ = 0, editRow_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/e2e/ScenarioSupport.h"
 #include "tests/e2e/SequoraSession.h"
 #include "tests/e2e/UiDriver.h"
 #include "tests/wine/CommonTestSupport.h"
@@ -97,27 +98,17 @@ TEST_F(AppLifecycle, LaunchRecorderAppendsItsCommandLineAndStartTime) {
         EXPECT_EQ(*code, 0u);
     }
     const std::string log = testsupport::ReadWholeFile(LaunchLogPath()).value_or("");
-    std::istringstream lines(log);
-    std::string line;
-    std::vector<std::string> commandLines;
+    const std::vector<Launch> launches = ReadLaunches(LaunchLogPath());
     const unsigned long long notBefore =
         (static_cast<unsigned long long>(before.dwHighDateTime) << 32) | before.dwLowDateTime;
-    unsigned long long previous = 0;
-    while (std::getline(lines, line)) {
-        ASSERT_FALSE(line.empty());
-        ASSERT_EQ(line.back(), '\r') << "lines end with CR LF";
-        line.pop_back();
-        const size_t tab = line.rfind('\t');
-        ASSERT_NE(tab, std::string::npos) << line;
-        commandLines.push_back(line.substr(0, tab));
-        const unsigned long long ticks = std::stoull(line.substr(tab + 1));
-        EXPECT_GE(ticks, notBefore);
-        EXPECT_GE(ticks, previous);
-        previous = ticks;
-    }
-    ASSERT_EQ(commandLines.size(), 2u) << log;
-    EXPECT_EQ(commandLines[0], "\"" + recorder + "\" /first");
-    EXPECT_EQ(commandLines[1], "\"" + recorder + "\" second \"quoted arg\"");
+    ASSERT_EQ(launches.size(), 2u) << log;
+    EXPECT_EQ(launches[0].commandLine, "\"" + recorder + "\" /first");
+    EXPECT_EQ(launches[1].commandLine, "\"" + recorder + "\" second \"quoted arg\"");
+    EXPECT_EQ(launches[1].arguments, (std::vector<std::string>{"second", "quoted arg"}));
+    EXPECT_EQ(launches[0].program, recorder);
+    EXPECT_GE(launches[0].ticks, notBefore);
+    EXPECT_GE(launches[1].ticks, launches[0].ticks);
+    EXPECT_FALSE(launches[0].folder.empty());
 
     // Without a log named it records nothing and says so by its exit code.
     Process unnamed = Process::Start(recorder, {"/x", {}, {{"SEQUORA_LAUNCH_LOG", ""}}});

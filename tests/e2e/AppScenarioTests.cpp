@@ -57,27 +57,6 @@ std::string LocalShortDate() {
     return text;
 }
 
-// One line of the launch recorder's log: whom it was started as, and when (100-ns ticks).
-struct Launch {
-    std::string commandLine;
-    unsigned long long ticks = 0;
-};
-
-std::vector<Launch> ReadLaunches(const std::string& logFile) {
-    std::vector<Launch> launches;
-    std::istringstream lines(testsupport::ReadWholeFile(logFile).value_or(""));
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        const size_t tab = line.rfind('\t');
-        if (tab == std::string::npos)
-            continue;
-        launches.push_back({line.substr(0, tab), std::stoull(line.substr(tab + 1))});
-    }
-    return launches;
-}
-
 unsigned long long Ticks(const FILETIME& time) {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -161,8 +140,6 @@ TEST_F(AppScenario, FirstRunImportsTheEntriesAndALaterRunLaunchesThemOnTheirTick
         EXPECT_EQ(CheckState(main.Button(box.caption)), box.state) << box.caption;
     EXPECT_EQ(main.StatusText(), "The program will not shutdown itself");
     EXPECT_EQ(main.Rows(), (std::vector<std::vector<std::string>>{kHeaderRow}));
-    EXPECT_EQ(ReadRawValue(UserRoot(), kRunKey, "sequora").value_or(testsupport::RawValue{}).data,
-              SzBytes(OwnRunValue()));
 
     main = StartFirstRunAndImport(first);
     Answer(first, "Information", "Now you can just close this program", IDOK);
@@ -177,18 +154,18 @@ TEST_F(AppScenario, FirstRunImportsTheEntriesAndALaterRunLaunchesThemOnTheirTick
                                                  " /expanded", "8", "Click"}));
     ASSERT_EQ(rows[4].size(), 6u);
     EXPECT_EQ(rows[4][1], "");
-    // The shortcut's target in its short form where the system makes one; its arguments are not taken.
+    // The shortcut's target in its short form where the system makes one, with its arguments.
     EXPECT_TRUE(Lowered(rows[4][2]) == Lowered(ShortPath(delta)) || Lowered(rows[4][2]) == Lowered(delta))
         << rows[4][2];
-    EXPECT_EQ(rows[4][3], "");
+    EXPECT_EQ(rows[4][3], " /from-the-shortcut");
     EXPECT_EQ(rows[4][4], "9");
 
     EXPECT_TRUE(testsupport::ReadWholeFile(TableFile()).has_value());
-    const std::vector<std::string> backups = FilesIn(ProgramFolder() + "backups\\");
+    const std::vector<std::string> backups = FilesIn(BackupFolder());
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_EQ(backups[0].rfind("StartUp_Backup_", 0), 0u) << backups[0];
     EXPECT_EQ(backups[0].substr(backups[0].size() - 4), ".bat");
-    EXPECT_EQ(main.StatusText(), "Backup created to " + ProgramFolder() + "backups\\" + backups[0]);
+    EXPECT_EQ(main.StatusText(), "Backup created to " + BackupFolder() + backups[0]);
     EXPECT_EQ(ValueNames(MachineRoot(), kRunKey), std::vector<std::string>{});
     EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"sequora"});
     EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{});
@@ -243,6 +220,7 @@ TEST_F(AppScenario, FirstRunImportsTheEntriesAndALaterRunLaunchesThemOnTheirTick
     EXPECT_NE(launches[1].commandLine.find("theta.exe"), std::string::npos) << launches[1].commandLine;
     EXPECT_NE(launches[1].commandLine.find("/expanded"), std::string::npos) << launches[1].commandLine;
     EXPECT_NE(Lowered(launches[2].commandLine).find("delta"), std::string::npos) << launches[2].commandLine;
+    EXPECT_EQ(launches[2].arguments, std::vector<std::string>{"/from-the-shortcut"});
     // Ticks 6, 9 and 10 of one timer, and the window closing on tick 13 (the largest delay + 4).
     EXPECT_NEAR(SecondsBetween(launches[0].ticks, launches[1].ticks), 3.0, 0.5);
     EXPECT_NEAR(SecondsBetween(launches[0].ticks, launches[2].ticks), 4.0, 0.5);
@@ -293,20 +271,23 @@ TEST_F(AppScenario, TheImportTakesOnlyWhatTheTableHoldsAndGoesOnPastAValueThatIs
     std::vector<std::vector<std::string>> items(rows.begin() + (rows.empty() ? 0 : 1), rows.end());
     for (auto& item : items)
         item.resize(4);
-    ASSERT_EQ(items.size(), 4u) << "Tool, Cpl1, Off and Good";
+    // Every distinct entry is an item: both rundll32 entries, and the program's second line with
+    // other parameters. The user's values come in the registry's order (by name, under Wine).
+    ASSERT_EQ(items.size(), 6u) << "Tool, Cpl1, Cpl2, Off, ToolOther and Good";
     EXPECT_EQ(items[0], (std::vector<std::string>{"+", "Tool", tool, " /silent"}));
     EXPECT_EQ(items[1],
               (std::vector<std::string>{"+", "Cpl1", "RunDLL32.exe", "shell32.dll,Control_RunDLL desk.cpl"}));
-    EXPECT_EQ(items[2], (std::vector<std::string>{"-", "Off", off, ""}));
-    EXPECT_EQ(items[3][0], "-");
-    EXPECT_EQ(items[3][1], "");
+    EXPECT_EQ(items[2],
+              (std::vector<std::string>{"+", "Cpl2", "RunDLL32.exe", "shell32.dll,Control_RunDLL main.cpl"}));
+    EXPECT_EQ(items[3], (std::vector<std::string>{"-", "Off", off, ""}));
+    EXPECT_EQ(items[4], (std::vector<std::string>{"+", "ToolOther", tool, " /other"}));
+    EXPECT_EQ(items[5][0], "-");
+    EXPECT_EQ(items[5][1], "");
 
-    // Left to Windows: a second program line of a path the table holds with other parameters,
-    // the second rundll32 entry, the entry the table file could not read back, the value that
-    // is not text, and the shortcut whose target cannot be read.
+    // Left to Windows: the entry the table file could not read back, the value that is not text,
+    // and the file that is no shortcut. The value that starts what Tool starts is held by Tool.
     EXPECT_EQ(ValueNames(MachineRoot(), kRunKey), std::vector<std::string>{});
-    EXPECT_EQ(ValueNames(UserRoot(), kRunKey),
-              (std::vector<std::string>{"Binary", "Cpl2", "Piped", "ToolOther", "sequora"}));
+    EXPECT_EQ(ValueNames(UserRoot(), kRunKey), (std::vector<std::string>{"Binary", "Piped", "sequora"}));
     EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Broken.lnk"});
     CloseAndWait(app, main);
 }
@@ -319,11 +300,12 @@ TEST_F(AppScenario, WithoutABackupNothingIsTakenFromWindows) {
     SeedRunValue(UserRoot(), "One", one);
     SeedShortcut(StartupFolder(), "Two.lnk", two);
     // A file where the backups folder would go.
-    testsupport::WriteWholeFile(ProgramFolder() + "backups", "in the way");
+    ASSERT_TRUE(CreateDirectoryA(DataFolder().c_str(), nullptr));
+    testsupport::WriteWholeFile(DataFolder() + "backups", "in the way");
 
     Process app = StartSequora();
     MainWindow main = StartFirstRunAndImport(app);
-    Answer(app, "Error", "Cannot make backup to " + ProgramFolder() + "backups\\StartUp_Backup_", IDOK);
+    Answer(app, "Error", "Cannot make backup to " + DataFolder() + "backups\\StartUp_Backup_", IDOK);
     Answer(app, "Information", "Now you can just close this program", IDOK);
 
     EXPECT_EQ(main.Rows().size(), 3u);
@@ -335,32 +317,32 @@ TEST_F(AppScenario, WithoutABackupNothingIsTakenFromWindows) {
 }
 
 // A table file that cannot be read is put aside under a name that says so, before anything saves
-// a table; the user is told where it is.
+// a table. The start asks nobody: the status bar and the error log say where the file went.
 TEST_F(AppScenario, AnUnreadableTableIsKeptAsideAndNotOverwritten) {
     WriteRawValue(UserRoot(), kSettingsKey, "chkAutoImport", REG_DWORD, DwordBytes(0));
     const std::string unreadable = "{comment}\r\nfour\r\n6\r\n";
-    testsupport::WriteWholeFile(TableFile(), unreadable);
+    WriteDataFile(TableFile(), unreadable);
 
     Process app = StartSequora();
-    const std::string warning =
-        Answer(app, "Warning",
-               "The table of start up objects could not be read: 'four' is not a valid integer value", IDOK);
-    const size_t keptAt = warning.find(ProgramFolder() + "StartUpObjects (unreadable ");
-    ASSERT_NE(keptAt, std::string::npos) << warning;
-    const std::string keptAs = warning.substr(keptAt, warning.find(".bin", keptAt) + 4 - keptAt);
-    // The error itself then reaches the error box, and the program goes on.
-    Answer(app, "Error", "EConvertError: 'four' is not a valid integer value", IDOK);
     MainWindow main = WaitForMainWindow(app);
     ASSERT_NE(main.window, nullptr);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return main.StatusText().rfind("The table of start up objects could not be read", 0) == 0; },
+        5000))
+        << main.StatusText();
+    EXPECT_FALSE(FindMessageBox(app.Id()).has_value());
     EXPECT_EQ(main.Rows(), (std::vector<std::vector<std::string>>{kHeaderRow}));
     CloseAndWait(app, main);
 
-    EXPECT_EQ(testsupport::ReadWholeFile(keptAs), unreadable);
+    const std::vector<std::string> kept = FilesIn(DataFolder(), "StartUpObjects (unreadable *");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_EQ(testsupport::ReadWholeFile(DataFolder() + kept[0]), unreadable);
     // At exit the table is saved anew, next to the kept file.
     EXPECT_NE(testsupport::ReadWholeFile(TableFile()), unreadable);
-    const std::string errors =
-        testsupport::ReadWholeFile(ProgramFolder() + "sequora-errors.txt").value_or("");
-    EXPECT_NE(errors.find("EConvertError: 'four' is not a valid integer value"), std::string::npos) << errors;
+    const std::string errors = testsupport::ReadWholeFile(ErrorLogFile()).value_or("");
+    EXPECT_NE(errors.find("'four' is not a valid integer value"), std::string::npos) << errors;
+    EXPECT_NE(errors.find("The file has been kept as " + DataFolder() + kept[0]), std::string::npos)
+        << errors;
 }
 
 // A delay edited into something that is not a number: the sort after the edit raises the
@@ -386,7 +368,7 @@ TEST_F(AppScenario, ANonNumericDelayShowsTheConversionErrorAndLosesNoCell) {
             text += cell + " | ";
         text += "\r\n";
     }
-    testsupport::WriteWholeFile(TableFile(), text);
+    WriteDataFile(TableFile(), text);
 
     Process app = StartSequora();
     MainWindow main = WaitForMainWindow(app);

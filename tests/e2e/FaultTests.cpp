@@ -90,8 +90,6 @@ bool Contains(const std::optional<std::string>& text, const std::string& part) {
 
 class Fault : public ScenarioTest {
   protected:
-    std::string BackupFolder() const { return ProgramFolder() + "backups\\"; }
-
     // Every backup script written, one after the other.
     std::string BackupTexts() const {
         std::string text;
@@ -100,9 +98,11 @@ class Fault : public ScenarioTest {
         return text;
     }
 
-    // A later run that only imports: the settings exist, and the items are not started.
+    // A later run that only imports: the settings exist (the user confirmed an import once), and
+    // the items are not started.
     void SettingsOfALaterRun() {
         WriteRawValue(UserRoot(), kSettingsKey, "chkEnabled", REG_DWORD, DwordBytes(0));
+        ConfirmImports();
     }
 
     // A later run whose start imports by itself, before its window shows and without a box: the
@@ -111,7 +111,7 @@ class Fault : public ScenarioTest {
     // (Wine lists values by name).
     void PrepareALaterRun() {
         SettingsOfALaterRun();
-        WriteWholeFile(TableFile(), TableFileText({}));
+        WriteDataFile(TableFile(), TableFileText({}));
         SeedRunValue(UserRoot(), "sequora", OwnRunValue());
     }
 
@@ -130,7 +130,7 @@ TEST_F(Fault, AReadOnlyTableStaysAsItIsAndWindowsKeepsTheNewEntry) {
     SettingsOfALaterRun();
     const std::vector<std::string> old = {"+", "Old", "C:\\apps\\old.exe", " /o", "5", "Click"};
     const std::string table = TableFileText({old});
-    WriteWholeFile(TableFile(), table);
+    WriteDataFile(TableFile(), table);
     ASSERT_TRUE(SetFileAttributesA(TableFile().c_str(), FILE_ATTRIBUTE_READONLY));
     SeedRunValue(UserRoot(), "New", "\"C:\\apps\\new.exe\" /n");
     SeedRunValue(UserRoot(), "sequora", OwnRunValue());
@@ -146,7 +146,7 @@ TEST_F(Fault, AReadOnlyTableStaysAsItIsAndWindowsKeepsTheNewEntry) {
 
     EXPECT_EQ(ReadWholeFile(TableFile()), table);
     EXPECT_NE(GetFileAttributesA(TableFile().c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
-    EXPECT_EQ(FilesIn(ProgramFolder(), "StartUpObjects.bin.~*"), std::vector<std::string>{});
+    EXPECT_EQ(FilesIn(DataFolder(), "StartUpObjects.bin.~*"), std::vector<std::string>{});
     EXPECT_EQ(ValueNames(UserRoot(), kRunKey), (std::vector<std::string>{"New", "sequora"}));
     ASSERT_EQ(FilesIn(BackupFolder()).size(), 1u);
     const std::string backup = BackupTexts();
@@ -166,9 +166,9 @@ class FaultAtExit : public Fault, public testing::WithParamInterface<LockedAtExi
 TEST_P(FaultAtExit, TheExitGoesOnAndTheFileKeepsWhatItHeld) {
     SettingsOfALaterRun();
     const std::vector<std::string> old = {"+", "Old", "C:\\apps\\old.exe", "", "5", "Click"};
-    WriteWholeFile(TableFile(), TableFileText({old}));
+    WriteDataFile(TableFile(), TableFileText({old}));
     const std::string earlierLog = "\r\n\r\nan earlier run\r\n";
-    WriteWholeFile(LogFile(), earlierLog);
+    WriteDataFile(LogFile(), earlierLog);
     SeedRunValue(UserRoot(), "New", "C:\\apps\\new.exe");
     SeedRunValue(UserRoot(), "sequora", OwnRunValue());
 
@@ -198,7 +198,7 @@ TEST_P(FaultAtExit, TheExitGoesOnAndTheFileKeepsWhatItHeld) {
     if (GetParam().table) {
         EXPECT_EQ(LastWritten(TableFile()), importedAt) << "the locked table was replaced";
         EXPECT_EQ(ReadWholeFile(TableFile()), imported);
-        EXPECT_EQ(FilesIn(ProgramFolder(), "StartUpObjects.bin.~*"), std::vector<std::string>{});
+        EXPECT_EQ(FilesIn(DataFolder(), "StartUpObjects.bin.~*"), std::vector<std::string>{});
         EXPECT_TRUE(log && log->size() > earlierLog.size() && log->rfind(earlierLog, 0) == 0)
             << log.value_or("");
     } else {
@@ -222,6 +222,7 @@ INSTANTIATE_TEST_SUITE_P(Locked,
 // no table, so Windows keeps its entries and the status bar says so. The exit leaves the folder
 // and says the table could not be saved.
 TEST_F(Fault, ATableLocationThatIsAFolderLeavesTheEntriesToWindows) {
+    ASSERT_TRUE(CreateDirectoryA(DataFolder().c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(TableFile().c_str(), nullptr));
     SeedRunValue(UserRoot(), "One", "C:\\apps\\one.exe");
     testsupport::SaveShortcut(StartupFolder() + "Two.lnk", Program("two.exe"), "");
@@ -244,14 +245,10 @@ TEST_F(Fault, ATableLocationThatIsAFolderLeavesTheEntriesToWindows) {
     EXPECT_NE(backup.find("\"" + rows[2][2] + "\" "), std::string::npos) << backup;
 }
 
-// The program folder refuses the write probe, so the data go to the roaming application data
-// folder, which cannot be made (a file has its name): neither table nor backup can be written.
-// The user sees the backup error and the status; Windows keeps everything; at exit the user is
-// told the table could not be saved.
+// The roaming application data folder cannot be made (a file has its name): neither table nor
+// backup can be written. The user sees the backup error and the status; Windows keeps
+// everything; at exit the user is told the table could not be saved.
 TEST_F(Fault, AnApplicationDataFolderThatCannotBeMadeLeavesEverythingToWindows) {
-    const std::string probe = ProgramFolder() + "WriteAccessTestFile.$$$";
-    ASSERT_TRUE(CreateDirectoryA(probe.c_str(), nullptr));
-    ASSERT_TRUE(CreateDirectoryA((probe + "\\WriteAccessTest.DeleteMe").c_str(), nullptr));
     const std::string dataFolder = AppDataFolder() + "Sequora";
     WriteWholeFile(dataFolder, "in the way");
     SeedRunValue(UserRoot(), "One", "C:\\apps\\one.exe");
@@ -271,9 +268,9 @@ TEST_F(Fault, AnApplicationDataFolderThatCannotBeMadeLeavesEverythingToWindows) 
     EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Two.lnk"});
 }
 
-// The machine's Run key cannot be opened: the user is told, and the import goes on with the
-// user's key and the Startup folders. The user's Startup folder is missing: it is passed over
-// without a word. Neither is created.
+// The machine's Run key cannot be opened: the user is told, without a box at the start, and the
+// import goes on with the user's key and the Startup folders. The user's Startup folder is missing:
+// it is passed over without a word. Neither is created.
 TEST_F(Fault, AMissingMachineRunKeyIsReportedAndAMissingStartupFolderPassedOver) {
     ASSERT_EQ(RegDeleteTreeA(MachineRoot(), kRunKey), ERROR_SUCCESS);
     RemoveTree(StartupFolder());
@@ -284,12 +281,15 @@ TEST_F(Fault, AMissingMachineRunKeyIsReportedAndAMissingStartupFolderPassedOver)
     PrepareALaterRun();
 
     Process app = StartSequora();
-    const std::string error = Answer(app, "Sequora", "Error opening HKEY_LOCAL_MACHINE key.", IDOK);
-    EXPECT_EQ(error,
-              "Error opening HKEY_LOCAL_MACHINE key.\r\nMake sure you have adminitrator rights and that your "
-              "antivirus is not blocking this program");
     MainWindow main = WaitForMainWindow(app);
     ASSERT_NE(main.window, nullptr);
+    EXPECT_TRUE(WaitUntil([&] { return main.StatusText() == "Error opening HKEY_LOCAL_MACHINE key."; }, 5000))
+        << main.StatusText();
+    EXPECT_FALSE(FindMessageBox(app.Id()).has_value());
+    EXPECT_TRUE(Contains(
+        ReadWholeFile(ErrorLogFile()),
+        "Error opening HKEY_LOCAL_MACHINE key.  Make sure you have adminitrator rights and that your "
+        "antivirus is not blocking this program"));
 
     // Alpha 5, the own value 6, the common shortcut 7.
     const Rows rows = main.Rows();
@@ -297,7 +297,6 @@ TEST_F(Fault, AMissingMachineRunKeyIsReportedAndAMissingStartupFolderPassedOver)
     EXPECT_EQ(rows[1], (std::vector<std::string>{"+", "Alpha", "C:\\apps\\alpha.exe", "", "5", "Click"}));
     ASSERT_EQ(rows[2].size(), 6u);
     EXPECT_EQ(rows[2][4], "7");
-    EXPECT_EQ(main.StatusText().rfind("Backup created to ", 0), 0u) << main.StatusText();
     CloseAndWait(app, main);
 
     EXPECT_FALSE(testsupport::KeyExists(MachineRoot(), kRunKey));
@@ -420,9 +419,9 @@ TEST_F(Fault, A32KiBRunValueIsImportedWhole) {
 }
 
 // A table of 65,537 rows is more than the grid's 16-bit row count can load: the file is kept aside
-// as it was, the user is told where, and the error reaches the error box. The program starts with
-// an empty table, takes nothing from Windows in that run, and saves its new table next to the
-// kept file.
+// as it was, and the status bar and the error log say where, with no box at the start. The program
+// starts with an empty table, takes nothing from Windows in that run, and saves its new table next
+// to the kept file.
 TEST_F(Fault, ATableOf65537RowsIsKeptAsideByteIdentical) {
     SettingsOfALaterRun();
     SeedRunValue(UserRoot(), "Waiting", "C:\\apps\\waiting.exe");
@@ -435,27 +434,28 @@ TEST_F(Fault, ATableOf65537RowsIsKeptAsideByteIdentical) {
     }
     const std::string table = TableFileText(items);
     items.clear();
-    WriteWholeFile(TableFile(), table);
+    WriteDataFile(TableFile(), table);
 
     Process app = StartSequora();
-    const std::string warning =
-        Answer(app, "Warning", "The table of start up objects could not be read: Range check error", IDOK);
-    const size_t keptAt = warning.find(ProgramFolder() + "StartUpObjects (unreadable ");
-    ASSERT_NE(keptAt, std::string::npos) << warning;
-    const std::string keptAs = warning.substr(keptAt, warning.find(".bin", keptAt) + 4 - keptAt);
-    EXPECT_NE(warning.find("Sequora starts with an empty table."), std::string::npos) << warning;
-    Answer(app, "Error", "ERangeError: Range check error", IDOK);
     MainWindow main = WaitForMainWindow(app);
     ASSERT_NE(main.window, nullptr);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return main.StatusText().rfind("The table of start up objects could not be read", 0) == 0; },
+        5000))
+        << main.StatusText();
+    EXPECT_FALSE(FindMessageBox(app.Id()).has_value());
     EXPECT_EQ(main.Rows(), Rows{kHeaderRow});
     CloseAndWait(app, main);
 
-    EXPECT_TRUE(ReadWholeFile(keptAs) == table) << "the kept file differs from the table it was";
-    EXPECT_EQ(FilesIn(ProgramFolder(), "StartUpObjects (unreadable *"),
-              std::vector<std::string>{keptAs.substr(ProgramFolder().size())});
+    const std::vector<std::string> kept = FilesIn(DataFolder(), "StartUpObjects (unreadable *");
+    ASSERT_EQ(kept.size(), 1u);
+    EXPECT_TRUE(ReadWholeFile(DataFolder() + kept[0]) == table)
+        << "the kept file differs from the table it was";
     const std::optional<std::string> saved = ReadWholeFile(TableFile());
     EXPECT_TRUE(saved && saved->size() < 1000) << "the table saved at exit holds the header only";
     EXPECT_EQ(ValueNames(UserRoot(), kRunKey), std::vector<std::string>{"Waiting"});
-    EXPECT_TRUE(
-        Contains(ReadWholeFile(ProgramFolder() + "sequora-errors.txt"), "ERangeError: Range check error"));
+    const std::optional<std::string> errors = ReadWholeFile(ErrorLogFile());
+    EXPECT_TRUE(Contains(errors, "could not be read: Range check error")) << errors.value_or("");
+    EXPECT_TRUE(Contains(errors, "The file has been kept as " + DataFolder() + kept[0]))
+        << errors.value_or("");
 }

@@ -7,8 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,6 +59,65 @@ inline std::vector<std::string> FilesIn(const std::string& folder, const char* p
     FindClose(find);
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// One line of the launch recorder's log: whom it was started as, where, in which window state,
+// and when (100-ns ticks).
+struct Launch {
+    std::string commandLine;             // as the recorder got it, UTF-8
+    std::string program;                 // its first argument
+    std::vector<std::string> arguments;  // the rest, as the program's own parser splits them
+    std::string folder;
+    int show = -1;
+    unsigned long long ticks = 0;
+};
+
+inline std::string Utf8(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string result(static_cast<size_t>(std::max(length, 0)), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length,
+                            nullptr, nullptr);
+    return result;
+}
+
+inline std::wstring FromUtf8(const std::string& text) {
+    const int length =
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring result(static_cast<size_t>(std::max(length, 0)), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
+    return result;
+}
+
+inline std::vector<Launch> ReadLaunches(const std::string& logFile) {
+    std::vector<Launch> launches;
+    std::istringstream lines(testsupport::ReadWholeFile(logFile).value_or(""));
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::vector<std::string> fields;
+        for (size_t start = 0;;) {
+            const size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab - start));
+            if (tab == std::string::npos)
+                break;
+            start = tab + 1;
+        }
+        if (fields.size() != 4)
+            continue;
+        Launch launch{fields[0], {}, {}, fields[1], std::stoi(fields[2]), std::stoull(fields[3])};
+        int count = 0;
+        if (LPWSTR* argv = CommandLineToArgvW(FromUtf8(fields[0]).c_str(), &count)) {
+            for (int i = 0; i < count; ++i)
+                (i == 0 ? launch.program : launch.arguments.emplace_back()) = Utf8(argv[i]);
+            LocalFree(argv);
+        }
+        launches.push_back(std::move(launch));
+    }
+    return launches;
 }
 
 // The main window as a user sees it: its controls found by class and caption.
@@ -126,8 +188,22 @@ class ScenarioTest : public SequoraTest {
         EXPECT_EQ(*exitCode, 0u);
     }
 
-    std::string TableFile() const { return ProgramFolder() + "StartUpObjects.bin"; }
-    std::string LogFile() const { return ProgramFolder() + "sequora-log.txt"; }
+    // Where the program keeps its files: the user's roaming application data, elevated or not.
+    std::string DataFolder() const { return AppDataFolder() + "Sequora\\"; }
+    std::string TableFile() const { return DataFolder() + "StartUpObjects.bin"; }
+    std::string LogFile() const { return DataFolder() + "sequora-log.txt"; }
+    std::string ErrorLogFile() const { return DataFolder() + "sequora-errors.txt"; }
+    std::string BackupFolder() const { return DataFolder() + "backups\\"; }
+    // A table file (or any file of the data folder) as an earlier run left it.
+    void WriteDataFile(const std::string& file, const std::string& text) {
+        CreateDirectoryA(DataFolder().c_str(), nullptr);
+        testsupport::WriteWholeFile(file, text);
+    }
+    // The user has once confirmed an import: later starts import by themselves.
+    void ConfirmImports() {
+        testsupport::WriteRawValue(UserRoot(), kSettingsKey, "ImportConfirmed", REG_DWORD,
+                                   testsupport::DwordBytes(1));
+    }
     std::string OwnRunValue() const { return "\"" + ProgramPath() + "\""; }
 };
 

@@ -514,3 +514,29 @@ TEST(GridFileRead, ExtractCell) {
         EXPECT_EQ(line, c.expectLine) << c.line;
     }
 }
+
+// A few hundred bytes can describe billions of cells; a reader given a limit refuses such counts
+// before the column count is applied, so nothing can later try to write them all back.
+TEST(GridFileRead, CountsBeyondTheCellLimitAreRefused) {
+    std::string hostile = "c\r\n65536\r\n65532\r\n";
+    for (int i = 0; i < 2000; ++i)
+        hostile += "80\r\n";
+    GridModel grid;
+    PrepareForLoad(grid, 0);
+    try {
+        ReadTableText(grid, hostile, " | ", 65536LL * 16);
+        FAIL() << "the counts were taken";
+    } catch (const ERangeError& error) {
+        EXPECT_NE(std::string(error.what()).find("65536 rows of 65532 columns"), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(grid.ColCount(), 6);
+
+    // Within the limit, and without one, the same reader reads as before.
+    GridModel small;
+    PrepareForLoad(small, 0);
+    ReadTableText(small, "c\r\n2\r\n2\r\n10\r\n20\r\na | b | \r\nc | d | \r\n", " | ", 4);
+    EXPECT_EQ(small.Cell(1, 1), "d");
+    GridModel unlimited;
+    PrepareForLoad(unlimited, 0);
+    EXPECT_THROW(ReadTableText(unlimited, hostile, " | "), EListError);
+}

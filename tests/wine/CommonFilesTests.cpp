@@ -297,15 +297,13 @@ TEST_F(FilesTest, NinexFamilyUsesTheProgramFolderWithoutWriteTest) {
     const std::string probe = GetAppFolder() + "WriteAccessTestFile.$$$";
     ASSERT_FALSE(Exists(probe));
     seams::OverridePlatformId(1);
-    seams::OverrideHasAdminRights(false);
     seams::OverrideSpecialFolder(26, Temp() + "Roaming");
     EXPECT_EQ(GetAppDataFolder("Sequora"), GetAppFolder());
     EXPECT_FALSE(Exists(Temp() + "Roaming"));
 }
 
-TEST_F(FilesTest, WithoutAdminRightsTheRoamingSectionFolderIsCreated) {
+TEST_F(FilesTest, OnTheNtFamilyTheRoamingSectionFolderIsCreated) {
     seams::OverridePlatformId(2);
-    seams::OverrideHasAdminRights(false);
     seams::OverrideSpecialFolder(26, Temp() + "Users\\Me\\Roaming\\");
     const std::string expected = Temp() + "Users\\Me\\Roaming\\Sequora\\";
     EXPECT_EQ(GetAppDataFolder("Sequora"), expected);
@@ -314,56 +312,18 @@ TEST_F(FilesTest, WithoutAdminRightsTheRoamingSectionFolderIsCreated) {
     EXPECT_EQ(GetAppDataFolder("Sequora"), expected);
 }
 
-TEST_F(FilesTest, AdminWithWritableProgramFolderGetsTheProgramFolder) {
+// Administrator rights do not move the folder: this process runs elevated under Wine, and still
+// gets the user's folder, with no probe file in the program folder.
+TEST_F(FilesTest, AnElevatedProcessGetsTheUsersFolderToo) {
     const std::string probe = GetAppFolder() + "WriteAccessTestFile.$$$";
     ASSERT_FALSE(Exists(probe));
-    seams::OverridePlatformId(2);
-    seams::OverrideHasAdminRights(true);
     seams::OverrideSpecialFolder(26, Temp() + "Roaming\\");
-    EXPECT_EQ(GetAppDataFolder("Sequora"), GetAppFolder());
+    EXPECT_EQ(GetAppDataFolder("Sequora"), Temp() + "Roaming\\Sequora\\");
     EXPECT_FALSE(Exists(probe));
-    EXPECT_FALSE(Exists(Temp() + "Roaming"));
-}
-
-// A file of the probe's name in the program folder for one test, removed afterwards.
-class ProgramFolderProbe {
-  public:
-    explicit ProgramFolderProbe(const std::string& content)
-        : name_(GetAppFolder() + "WriteAccessTestFile.$$$") {
-        WriteWholeFile(name_, content);
-    }
-    ~ProgramFolderProbe() { DeleteFileA(name_.c_str()); }
-    const std::string& Name() const { return name_; }
-
-  private:
-    std::string name_;
-};
-
-TEST_F(FilesTest, ExistingProbeFileIsOpenedAndLeftInPlace) {
-    ProgramFolderProbe probe("keep me");
-    seams::OverridePlatformId(2);
-    seams::OverrideHasAdminRights(true);
-    EXPECT_EQ(GetAppDataFolder("Sequora"), GetAppFolder());
-    EXPECT_EQ(ReadWholeFile(probe.Name()), "keep me");
-}
-
-TEST_F(FilesTest, AdminWhoseProgramFolderRefusesTheProbeGetsTheRoamingFolder) {
-    ProgramFolderProbe probe("locked");
-    {
-        LockedFile lock(probe.Name());
-        ASSERT_TRUE(lock.Held());
-        seams::OverridePlatformId(2);
-        seams::OverrideHasAdminRights(true);
-        seams::OverrideSpecialFolder(26, Temp() + "Roaming");
-        EXPECT_EQ(GetAppDataFolder("Sequora"), Temp() + "Roaming\\Sequora\\");
-        EXPECT_TRUE(IsFolder(Temp() + "Roaming\\Sequora"));
-    }
-    EXPECT_EQ(ReadWholeFile(probe.Name()), "locked");
 }
 
 TEST_F(FilesTest, WithoutRoamingFolderTheResultIsRelativeAndNotCreated) {
     seams::OverridePlatformId(2);
-    seams::OverrideHasAdminRights(false);
     seams::FailSpecialFolder(26);
     CurrentDirectoryScope inTemp(Temp());
     EXPECT_EQ(GetAppDataFolder("Sequora"), "Sequora\\");
