@@ -105,7 +105,10 @@ TEST_F(AppLifecycle, LaunchRecorderAppendsItsCommandLineAndStartTime) {
     EXPECT_EQ(launches[0].commandLine, "\"" + recorder + "\" /first");
     EXPECT_EQ(launches[1].commandLine, "\"" + recorder + "\" second \"quoted arg\"");
     EXPECT_EQ(launches[1].arguments, (std::vector<std::string>{"second", "quoted arg"}));
-    EXPECT_EQ(launches[0].program, recorder);
+    EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, launches[0].program.c_str(), -1,
+                             recorder.c_str(), -1),
+              CSTR_EQUAL)
+        << launches[0].program;
     EXPECT_GE(launches[0].ticks, notBefore);
     EXPECT_GE(launches[1].ticks, launches[0].ticks);
     EXPECT_FALSE(launches[0].folder.empty());

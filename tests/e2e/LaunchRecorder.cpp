@@ -1,8 +1,9 @@
 // A stand-in for a start-up program: it appends one line to the file named by the environment
 // variable SEQUORA_LAUNCH_LOG and exits. The line holds, TAB-separated, its own command line, the
-// folder it started in and the window state it was asked for (STARTUPINFO's wShowWindow, or -1
-// when none was given), all as UTF-8, and the time it started (GetSystemTimeAsFileTime in 100-ns
-// ticks, decimal), then CR LF. End-to-end tests point Run values and shortcuts at it to see what
+// file it runs from (what was started, however the command line names it), the folder it started
+// in and the window state it was asked for (STARTUPINFO's wShowWindow, or -1 when none was
+// given), all as UTF-8, and the time it started (GetSystemTimeAsFileTime in 100-ns ticks,
+// decimal), then CR LF. End-to-end tests point Run values and shortcuts at it to see what
 // was launched, how, and when.
 // Exit codes: 0 recorded, 2 no log file named, 3 the log could not be written.
 #include <windows.h>
@@ -51,13 +52,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
 
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     GetStartupInfoW(&startup);
     const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
 
-    const std::string line = Utf8(GetCommandLineW()) + "\t" + Utf8(folder) + "\t" + std::to_string(show) +
-                             "\t" + std::to_string(ticks) + "\r\n";
+    const std::string line = Utf8(GetCommandLineW()) + "\t" + Utf8(module) + "\t" + Utf8(folder) + "\t" +
+                             std::to_string(show) + "\t" + std::to_string(ticks) + "\r\n";
     HANDLE log = OpenLogExclusively(logPath);
     if (log == INVALID_HANDLE_VALUE)
         return 3;

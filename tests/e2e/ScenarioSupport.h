@@ -106,13 +106,13 @@ inline std::vector<Launch> ReadLaunches(const std::string& logFile) {
                 break;
             start = tab + 1;
         }
-        if (fields.size() != 4)
+        if (fields.size() != 5)
             continue;
-        Launch launch{fields[0], {}, {}, fields[1], std::stoi(fields[2]), std::stoull(fields[3])};
+        Launch launch{fields[0], fields[1], {}, fields[2], std::stoi(fields[3]), std::stoull(fields[4])};
         int count = 0;
         if (LPWSTR* argv = CommandLineToArgvW(FromUtf8(fields[0]).c_str(), &count)) {
-            for (int i = 0; i < count; ++i)
-                (i == 0 ? launch.program : launch.arguments.emplace_back()) = Utf8(argv[i]);
+            for (int i = 1; i < count; ++i)
+                launch.arguments.push_back(Utf8(argv[i]));
             LocalFree(argv);
         }
         launches.push_back(std::move(launch));
