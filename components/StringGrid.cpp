@@ -499,6 +499,38 @@ void TStringGrid::HandleScroll(int bar, int code) {
         ScrollTo(topRow_, static_cast<int>(std::min<int64_t>(model_.FixedCols() + target, INT_MAX)));
 }
 
+// A wheel turns by delta (WHEEL_DELTA a notch; precision touchpads and free-spinning wheels send
+// fractions of it). Forward, that is away from the user or to the right, is positive. The
+// vertical wheel scrolls SPI_GETWHEELSCROLLLINES rows a notch (a page for WHEEL_PAGESCROLL), the
+// horizontal one a column a notch: the grid scrolls by whole columns, each far wider than the
+// characters SPI_GETWHEELSCROLLCHARS counts. What does not make a whole row or column yet is kept
+// for the next turn in the same direction.
+void TStringGrid::HandleWheel(int bar, int delta) {
+    const bool vertical = bar == SB_VERT;
+    int64_t perNotch = 1;
+    if (vertical) {
+        UINT lines = 3;
+        if (!SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+            lines = 3;
+        perNotch = lines == WHEEL_PAGESCROLL ? std::max(VisibleRowCount(), 1) : static_cast<int64_t>(lines);
+    }
+    int64_t& remainder = wheelRemainder_[vertical ? 0 : 1];
+    if ((remainder < 0) != (delta < 0))
+        remainder = 0;  // turning back starts afresh
+    remainder += static_cast<int64_t>(delta) * perNotch;
+    const int64_t steps = remainder / WHEEL_DELTA;
+    remainder -= steps * WHEEL_DELTA;
+    if (steps == 0)
+        return;
+    if (vertical) {
+        const int64_t target = static_cast<int64_t>(topRow_) - steps;
+        ScrollTo(static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)), leftCol_);
+    } else {
+        const int64_t target = static_cast<int64_t>(leftCol_) + steps;
+        ScrollTo(topRow_, static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)));
+    }
+}
+
 // The column whose right-hand line is under (x, y), when sizing may start there: on the line of a
 // non-fixed column, within the fixed rows, give or take 3 pixels.
 int TStringGrid::SizingColumnAt(int x, int y) const {
@@ -902,11 +934,17 @@ LRESULT CALLBACK TStringGrid::EditorProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 LRESULT TStringGrid::EditorMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     const HWND editor = editor_;
     switch (msg) {
-        case WM_GETDLGCODE:
-            // Enter and Esc belong to the grid while editing; Tab too when it moves between cells,
-            // otherwise it moves the focus on, which ends the edit.
-            return CallWindowProcA(editorClassProc_, editor, msg, wParam, lParam) | DLGC_WANTARROWS |
-                   DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+        case WM_GETDLGCODE: {
+            // Enter and Esc belong to the grid while editing, also under a dialog manager; Tab too
+            // when it moves between cells, otherwise it moves the focus on, which ends the edit.
+            LRESULT code = CallWindowProcA(editorClassProc_, editor, msg, wParam, lParam) | DLGC_WANTARROWS |
+                           DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+            const auto* message = reinterpret_cast<const MSG*>(lParam);
+            if (message && message->message == WM_KEYDOWN &&
+                (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE))
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
         case WM_KEYDOWN:
             switch (wParam) {
                 case VK_TAB:
@@ -975,8 +1013,15 @@ void TStringGrid::AfterCreateWnd() {
 
 LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_GETDLGCODE:
-            return DLGC_WANTARROWS | DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+        case WM_GETDLGCODE: {
+            LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+            // Enter opens the editor: a dialog manager must not take it for its default button.
+            const auto* message = reinterpret_cast<const MSG*>(lParam);
+            if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN &&
+                (options_ & goEditing))
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
         case WM_KEYDOWN:
             KeyDown(wParam, ShiftStateFromKeys());
             return 0;
@@ -995,16 +1040,12 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_MOUSEWHEEL: {
-            UINT lines = 3;
-            SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-            if (lines == WHEEL_PAGESCROLL)
-                lines = static_cast<UINT>(std::max(VisibleRowCount(), 1));
-            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-            const int64_t target = topRow_ - static_cast<int64_t>(notches) * static_cast<int64_t>(lines);
-            ScrollTo(static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)), leftCol_);
+        case WM_MOUSEWHEEL:
+            HandleWheel(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
             return 0;
-        }
+        case WM_MOUSEHWHEEL:
+            HandleWheel(SB_HORZ, GET_WHEEL_DELTA_WPARAM(wParam));
+            return 0;
         case WM_SIZE: {
             LRESULT result = TCustomControl::WndProc(msg, wParam, lParam);
             UpdateScrollBars();
@@ -1013,8 +1054,11 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return result;
         }
         case WM_SETFOCUS:
+            InvalidateCell(model_.Col(), model_.Row());
+            break;
         case WM_KILLFOCUS:
             InvalidateCell(model_.Col(), model_.Row());
+            wheelRemainder_[0] = wheelRemainder_[1] = 0;
             break;
         case WM_SETCURSOR:
             if (Screen.Cursor() == crDefault && reinterpret_cast<HWND>(wParam) == hwnd_ &&

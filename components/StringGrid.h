@@ -153,6 +153,7 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     void ScrollTo(int topRow, int leftCol);
     void ScrollInView(int col, int row);
     void HandleScroll(int bar, int code);
+    void HandleWheel(int bar, int delta);
     int SizingColumnAt(int x, int y) const;
 
     // Keyboard.
@@ -181,6 +182,9 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     int sizingCol_ = -1;
     int sizingStartX_ = 0, sizingStartWidth_ = 0;
     int movingFrom_ = -1;
+    // Wheel turns below one step, kept until they add up (precision touchpads send small deltas),
+    // in units of WHEEL_DELTA per row or column.
+    int64_t wheelRemainder_[2] = {0, 0};
 
     HWND editor_ = nullptr;
     WNDPROC editorClassProc_ = nullptr;

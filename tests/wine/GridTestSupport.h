@@ -58,6 +58,20 @@ inline void Key(HWND hwnd, WPARAM key) {
     Pump();
 }
 
+// A key pressed with Shift and Ctrl as given (the grid reads them from the keyboard state).
+inline void KeyWith(HWND hwnd, WPARAM key, TShiftState shift) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const BYTE shiftWas = keys[VK_SHIFT], controlWas = keys[VK_CONTROL];
+    keys[VK_SHIFT] = (shift & ssShift) ? 0x80 : 0;
+    keys[VK_CONTROL] = (shift & ssCtrl) ? 0x80 : 0;
+    SetKeyboardState(keys);
+    Key(hwnd, key);
+    keys[VK_SHIFT] = shiftWas;
+    keys[VK_CONTROL] = controlWas;
+    SetKeyboardState(keys);
+}
+
 inline void Type(HWND hwnd, const std::string& text) {
     for (char ch : text)
         PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(ch), 1);
