@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "components/GridAccessible.h"
+
 namespace {
 
 // Hidden columns (negative widths) take no room, so a walk over columns is bounded by steps, not
@@ -12,8 +14,6 @@ namespace {
 constexpr int kMaxLayoutSteps = 1 << 20;
 // Widths and heights beyond this are drawn at this size (GDI coordinates stay small).
 constexpr int kMaxCellExtent = 32767;
-// The window text offered to readers of WM_GETTEXT.
-constexpr size_t kMaxWindowText = 16u << 20;
 
 // Sets a flag for the length of a scope.
 class FlagScope {
@@ -40,6 +40,8 @@ TStringGrid::TStringGrid(TComponent* owner) : TCustomControl(owner) {
 
 TStringGrid::~TStringGrid() {
     model_.SetListener(nullptr);
+    // Clients may hold the table longer than the grid lives; from here on it answers nothing.
+    accessible_.reset();
     if (editor_) {
         // The editor outlives this part of the object until the base destroys the window: cut it
         // loose so its last messages do not reach a destroyed grid.
@@ -117,6 +119,18 @@ void TStringGrid::SetRow(int value) {
     model_.SetRow(value);
 }
 
+bool TStringGrid::MoveCursor(int col, int row, bool extend) {
+    if (col < model_.FixedCols() || row < model_.FixedRows() || col >= model_.ColCount() ||
+        row >= model_.RowCount())
+        return false;
+    extend = extend && (options_ & goRangeSelect);
+    const bool collapsed = model_.AnchorCol() == model_.Col() && model_.AnchorRow() == model_.Row();
+    if (col == model_.Col() && row == model_.Row() && (extend || collapsed))
+        return true;
+    HideEditor(true);
+    return model_.FocusCell(col, row, !extend);
+}
+
 void TStringGrid::SetOptions(TGridOptions options) {
     if (options == options_)
         return;
@@ -160,19 +174,34 @@ bool TStringGrid::SelectCell(int col, int row) {
 void TStringGrid::CursorMoved(int /*oldCol*/, int /*oldRow*/) {
     ScrollInView(model_.Col(), model_.Row());
     Invalidate();
+    if (Focused())
+        NotifyAccessibleFocus();
 }
 
 void TStringGrid::CellChanged(int col, int row) {
     InvalidateCell(col, row);
+    // Readers follow the cell they are on; a loading table changes thousands of others.
+    if (hwnd_ && col == model_.Col() && row == model_.Row())
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd_, OBJID_CLIENT,
+                       GridAccessible::CellChildId(model_.ColCount(), col, row));
 }
 
 void TStringGrid::RowsChanged(int /*firstRow*/, int /*lastRow*/) {
     Invalidate();
+    if (hwnd_)
+        NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void TStringGrid::LayoutChanged() {
     UpdateScrollBars();
     Invalidate();
+    if (hwnd_)
+        NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void TStringGrid::NotifyAccessibleFocus() {
+    if (hwnd_)
+        NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd_, OBJID_CLIENT, GridAccessible::CursorChildId(*this));
 }
 
 void TStringGrid::InvalidateCell(int col, int row) {
@@ -334,6 +363,29 @@ RECT TStringGrid::CellRect(int col, int row) const {
         return RECT{0, 0, 0, 0};
     return RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left + width),
                 static_cast<LONG>(top + height)};
+}
+
+RECT TStringGrid::RowRect(int row) const {
+    RECT client{};
+    if (hwnd_)
+        GetClientRect(hwnd_, &client);
+    int64_t top = 0;
+    int height = 0;
+    if (!RowSpan(row, top, height) || top >= client.bottom)
+        return RECT{0, 0, 0, 0};
+    // The band ends with the last column in view.
+    int64_t right = 0;
+    auto walk = [&](int first, int last) {
+        for (int c = first, steps = 0; c < last && right < client.right && steps < kMaxLayoutSteps;
+             ++c, ++steps)
+            right += ColPitch(c);
+    };
+    walk(0, model_.FixedCols());
+    walk(leftCol_, model_.ColCount());
+    right = std::min<int64_t>(right - 1, client.right);
+    if (right <= 0)
+        return RECT{0, 0, 0, 0};
+    return RECT{0, static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(top + height)};
 }
 
 void TStringGrid::MouseToCell(int x, int y, int& col, int& row) const {
@@ -744,10 +796,7 @@ void TStringGrid::MouseUp(TMouseButton button, TShiftState /*shift*/, int x, int
 void TStringGrid::MoveTo(int col, int row, bool extend) {
     col = std::clamp(col, model_.FixedCols(), model_.ColCount() - 1);
     row = std::clamp(row, model_.FixedRows(), model_.RowCount() - 1);
-    const bool collapsed = model_.AnchorCol() == model_.Col() && model_.AnchorRow() == model_.Row();
-    if (col == model_.Col() && row == model_.Row() && (extend || collapsed))
-        return;
-    model_.FocusCell(col, row, !extend);
+    (void)MoveCursor(col, row, extend);  // a refused move keeps the cursor, as for a click
 }
 
 void TStringGrid::MoveBy(int dCol, int dRow, bool extend) {
@@ -976,30 +1025,6 @@ LRESULT TStringGrid::EditorMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- Window messages ---------------------------------------------------------------------------
 
-std::string TStringGrid::ContentText(size_t maxLength) const {
-    maxLength = std::min(maxLength, kMaxWindowText);
-    std::string text;
-    auto append = [&](const std::string& piece) {
-        text.append(piece, 0, std::min(piece.size(), maxLength - text.size()));
-        return text.size() < maxLength;
-    };
-    for (int row = 0; row < model_.RowCount(); ++row) {
-        if (row > 0 && !append("\r\n"))
-            break;
-        const int extent = std::min(model_.RowExtent(row), model_.ColCount());
-        bool room = true;
-        for (int col = 0; col < model_.ColCount() && room; ++col) {
-            if (col > 0)
-                room = append("\t");
-            if (room && col < extent)
-                room = append(model_.Cell(col, row));
-        }
-        if (!room || text.size() >= maxLength)
-            break;
-    }
-    return text;
-}
-
 void TStringGrid::FillCreateParams(CreateParams& params) {
     TCustomControl::FillCreateParams(params);
     params.style |= WS_VSCROLL | WS_HSCROLL;
@@ -1053,12 +1078,23 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 PlaceEditor();
             return result;
         }
-        case WM_SETFOCUS:
+        case WM_SETFOCUS: {
             InvalidateCell(model_.Col(), model_.Row());
-            break;
+            LRESULT result = TCustomControl::WndProc(msg, wParam, lParam);
+            // After the system's focus event for the window: readers go on to the cursor cell.
+            NotifyAccessibleFocus();
+            return result;
+        }
         case WM_KILLFOCUS:
             InvalidateCell(model_.Col(), model_.Row());
             wheelRemainder_[0] = wheelRemainder_[1] = 0;
+            break;
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
+                if (!accessible_)
+                    accessible_ = std::make_unique<GridAccessible>(*this);
+                return accessible_->ClientObjectResult(wParam);
+            }
             break;
         case WM_SETCURSOR:
             if (Screen.Cursor() == crDefault && reinterpret_cast<HWND>(wParam) == hwnd_ &&
@@ -1084,17 +1120,9 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(ContentText().size());
-        case WM_GETTEXT: {
-            if (wParam == 0 || lParam == 0)
-                return 0;
-            const std::string text = ContentText(static_cast<size_t>(wParam) - 1);
-            std::memcpy(reinterpret_cast<char*>(lParam), text.data(), text.size());
-            reinterpret_cast<char*>(lParam)[text.size()] = '\0';
-            return static_cast<LRESULT>(text.size());
-        }
         case WM_DESTROY:
+            // A client still holding the table finds it disconnected.
+            accessible_.reset();
             if (editor_) {
                 SetWindowLongPtrA(editor_, GWLP_USERDATA, 0);
                 SetWindowLongPtrA(editor_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editorClassProc_));

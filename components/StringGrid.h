@@ -5,6 +5,11 @@
 // an EDIT child window. Every cursor move, the program's or the user's, goes through SelectCell,
 // which raises OnSelectCell and may refuse it.
 //
+// Screen readers read the grid through Microsoft Active Accessibility: WM_GETOBJECT answers with
+// the table of GridAccessible (rows and cells, see there), and every cursor move while the grid
+// has the focus raises EVENT_OBJECT_FOCUS for the new cursor cell. The window text is only the
+// window's own caption.
+//
 // Widths and heights are in 96-dpi pixels, as the table file stores them, and are scaled to the
 // window's DPI for drawing and hit testing.
 #pragma once
@@ -13,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "components/GridModel.h"
@@ -41,6 +47,8 @@ using TGridDrawState = unsigned;
 using TSelectCellEvent = std::function<void(TObject* sender, int col, int row, bool& canSelect)>;
 using TDrawCellEvent =
     std::function<void(TObject* sender, int col, int row, const RECT& rect, TGridDrawState state)>;
+
+class GridAccessible;
 
 class TStringGrid : public TCustomControl, private GridModelListener {
   public:
@@ -74,6 +82,10 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     int Row() const { return model_.Row(); }
     void SetRow(int value);
     GridRect Selection() const { return model_.Selection(); }
+    // Moves the cursor to a non-fixed cell as a user's click does (the editor closes keeping its
+    // text; extend keeps the selection's anchor with goRangeSelect). False when the cell is
+    // outside the grid or fixed, or the selection handler refused.
+    [[nodiscard]] bool MoveCursor(int col, int row, bool extend);
     int TopRow() const { return topRow_; }
     int LeftCol() const { return leftCol_; }
 
@@ -92,10 +104,9 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     void MouseToCell(int x, int y, int& col, int& row) const;
     // The cell's rectangle without its grid lines; empty when the cell is not in view.
     RECT CellRect(int col, int row) const;
-
-    // The whole content as text: cells joined by TAB, rows by CR LF (also the window's text, so
-    // that screen readers and test programs can read the table).
-    std::string ContentText(size_t maxLength = SIZE_MAX) const;
+    // The row's band over the columns in view, without its grid line; empty when it is not in
+    // view.
+    RECT RowRect(int row) const;
 
     TSelectCellEvent OnSelectCell;
     TDrawCellEvent OnDrawCell;
@@ -136,6 +147,8 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     void CellChanged(int col, int row) override;
     void RowsChanged(int firstRow, int lastRow) override;
     void LayoutChanged() override;
+
+    void NotifyAccessibleFocus();
 
     // Layout, in device pixels.
     int RowPitch() const;         // row height plus its grid line
@@ -185,6 +198,8 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     // Wheel turns below one step, kept until they add up (precision touchpads send small deltas),
     // in units of WHEEL_DELTA per row or column.
     int64_t wheelRemainder_[2] = {0, 0};
+
+    std::unique_ptr<GridAccessible> accessible_;  // made on the first WM_GETOBJECT
 
     HWND editor_ = nullptr;
     WNDPROC editorClassProc_ = nullptr;

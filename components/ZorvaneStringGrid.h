@@ -5,7 +5,8 @@
 // three mouse gestures (Shift+click on row 0 sorts, Ctrl+click duplicates the current row,
 // Alt+click switches the header row).
 //
-// Its window class is "TEnhancedStrGrid"; WM_GETTEXT answers with the table's text.
+// Its window class is "TEnhancedStrGrid". Screen readers read its cells through its accessible
+// table (see StringGrid.h and GridAccessible.h).
 #pragma once
 
 #include <functional>

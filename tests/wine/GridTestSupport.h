@@ -86,6 +86,15 @@ inline std::string WindowText(HWND hwnd) {
     return text;
 }
 
+// Every cell of the grid, row by row, header row first.
+inline std::vector<std::vector<std::string>> Cells(const TStringGrid& grid) {
+    std::vector<std::vector<std::string>> rows(static_cast<size_t>(grid.RowCount()));
+    for (int r = 0; r < grid.RowCount(); ++r)
+        for (int c = 0; c < grid.ColCount(); ++c)
+            rows[static_cast<size_t>(r)].push_back(grid.Cell(c, r));
+    return rows;
+}
+
 // The client area of a window as its own painting draws it (WM_PRINTCLIENT into a bitmap), so
 // the pixels do not depend on what covers the window on the screen.
 class Rendering : public testsupport::ClientPixels {
