@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "components/GridAccessible.h"
@@ -14,6 +15,17 @@ namespace {
 constexpr int kMaxLayoutSteps = 1 << 20;
 // Widths and heights beyond this are drawn at this size (GDI coordinates stay small).
 constexpr int kMaxCellExtent = 32767;
+
+constexpr TColor kButtonText = kSystemColorFlag | COLOR_BTNTEXT;
+
+bool SystemHighContrast() {
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+seams::HighContrastQuery gHighContrastQuery = nullptr;
 
 // Sets a flag for the length of a scope.
 class FlagScope {
@@ -618,8 +630,16 @@ void TStringGrid::Paint(TCanvas& canvas) {
     canvas.TextExtent(std::string());
     const GridRect selection = model_.Selection();
     const bool focused = Focused() || (editorOpen_ && GetFocus() == editor_);
-    const COLORREF normalText = ColorToRGB(Font().Color);
     const HDC dc = canvas.Handle();
+    // The Parts' colours, or in high contrast the system's only: no colour of the program's own
+    // (the grid's colour and font colour, the silver lines) may stand between the user and the
+    // scheme.
+    struct Colors {
+        TColor fixedFace, fixedText, fixedLine, cellFace, cellText, cellLine;
+    };
+    const Colors colors =
+        HighContrast() ? Colors{clBtnFace, kButtonText, kButtonText, clWindow, clWindowText, clWindowText}
+                       : Colors{clBtnFace, Font().Color, clBtnShadow, Color(), Font().Color, clSilver};
 
     int64_t bottomEdge = 0, rightEdge = 0;
     auto paintRow = [&](int row, int64_t y) {
@@ -641,14 +661,14 @@ void TStringGrid::Paint(TCanvas& canvas) {
             if (current && focused)
                 state |= gdFocused;
             if (state & gdFixed) {
-                canvas.SetBrushColor(clBtnFace);
-                SetTextColor(dc, normalText);
+                canvas.SetBrushColor(colors.fixedFace);
+                SetTextColor(dc, ColorToRGB(colors.fixedText));
             } else if (state & gdSelected) {
                 canvas.SetBrushColor(clHighlight);
                 SetTextColor(dc, ColorToRGB(clHighlightText));
             } else {
-                canvas.SetBrushColor(Color());
-                SetTextColor(dc, normalText);
+                canvas.SetBrushColor(colors.cellFace);
+                SetTextColor(dc, ColorToRGB(colors.cellText));
             }
             DrawCell(canvas, col, row, rect, state);
             if ((state & gdFocused) && !fixed && !editorOpen_)
@@ -656,7 +676,7 @@ void TStringGrid::Paint(TCanvas& canvas) {
             // Grid lines on the cell's right and bottom edges.
             const bool vertLine = options_ & (fixed ? goFixedVertLine : goVertLine);
             const bool horzLine = options_ & (fixed ? goFixedHorzLine : goHorzLine);
-            canvas.SetBrushColor(fixed ? clBtnShadow : clSilver);
+            canvas.SetBrushColor(fixed ? colors.fixedLine : colors.cellLine);
             if (vertLine)
                 canvas.FillRect(RECT{rect.right, rect.top, rect.right + 1, rect.bottom + 1});
             if (horzLine)
@@ -680,11 +700,15 @@ void TStringGrid::Paint(TCanvas& canvas) {
         paintRow(row, y);
 
     // The room beyond the last column and row.
-    canvas.SetBrushColor(Color());
+    canvas.SetBrushColor(colors.cellFace);
     if (rightEdge < client.right)
         canvas.FillRect(RECT{static_cast<LONG>(rightEdge), 0, client.right, client.bottom});
     if (bottomEdge < client.bottom)
         canvas.FillRect(RECT{0, static_cast<LONG>(bottomEdge), client.right, client.bottom});
+}
+
+bool TStringGrid::HighContrast() const {
+    return gHighContrastQuery ? gHighContrastQuery() : SystemHighContrast();
 }
 
 void TStringGrid::DrawCell(TCanvas& canvas, int col, int row, const RECT& rect, TGridDrawState state) {
@@ -1089,6 +1113,11 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             InvalidateCell(model_.Col(), model_.Row());
             wheelRemainder_[0] = wheelRemainder_[1] = 0;
             break;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // A high-contrast scheme switched on or off, or the system colours changed.
+            Invalidate();
+            break;
         case WM_GETOBJECT:
             if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
                 if (!accessible_)
@@ -1136,3 +1165,9 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     return TCustomControl::WndProc(msg, wParam, lParam);
 }
+
+namespace seams {
+HighContrastQuery SetGridHighContrastQuery(HighContrastQuery query) {
+    return std::exchange(gHighContrastQuery, query);
+}
+}  // namespace seams

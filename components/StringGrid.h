@@ -8,7 +8,8 @@
 // Screen readers read the grid through Microsoft Active Accessibility: WM_GETOBJECT answers with
 // the table of GridAccessible (rows and cells, see there), and every cursor move while the grid
 // has the focus raises EVENT_OBJECT_FOCUS for the new cursor cell. The window text is only the
-// window's own caption.
+// window's own caption. With a high-contrast scheme on, cells, lines and markers are drawn in
+// system colours only.
 //
 // Widths and heights are in 96-dpi pixels, as the table file stores them, and are scaled to the
 // window's DPI for drawing and hit testing.
@@ -107,6 +108,9 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     // The row's band over the columns in view, without its grid line; empty when it is not in
     // view.
     RECT RowRect(int row) const;
+
+    // True while the grid draws in system colours only: a high-contrast scheme is on.
+    bool HighContrast() const;
 
     TSelectCellEvent OnSelectCell;
     TDrawCellEvent OnDrawCell;
@@ -208,3 +212,11 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     int editorCol_ = 0, editorRow_ = 0;
     std::string editorOriginal_;
 };
+
+namespace seams {
+// Whether a high-contrast scheme is on, as the grid asks before painting
+// (SystemParametersInfo SPI_GETHIGHCONTRAST by default). Tests put their own answer here, as Wine
+// cannot switch the scheme on; null restores the system's. Returns the previous one.
+using HighContrastQuery = bool (*)();
+HighContrastQuery SetGridHighContrastQuery(HighContrastQuery query);
+}  // namespace seams

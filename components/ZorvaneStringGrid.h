@@ -6,7 +6,9 @@
 // Alt+click switches the header row).
 //
 // Its window class is "TEnhancedStrGrid". Screen readers read its cells through its accessible
-// table (see StringGrid.h and GridAccessible.h).
+// table (see StringGrid.h and GridAccessible.h). In high contrast the sort marker takes the header's
+// text colour and highlighted cells the scheme's hot-track colour instead of the fixed colours
+// below.
 #pragma once
 
 #include <functional>
