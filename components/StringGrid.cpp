@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include "components/GridAccessible.h"
 
 namespace {
 
@@ -12,8 +15,17 @@ namespace {
 constexpr int kMaxLayoutSteps = 1 << 20;
 // Widths and heights beyond this are drawn at this size (GDI coordinates stay small).
 constexpr int kMaxCellExtent = 32767;
-// The window text offered to readers of WM_GETTEXT.
-constexpr size_t kMaxWindowText = 16u << 20;
+
+constexpr TColor kButtonText = kSystemColorFlag | COLOR_BTNTEXT;
+
+bool SystemHighContrast() {
+    HIGHCONTRASTA contrast = {};
+    contrast.cbSize = sizeof(contrast);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+seams::HighContrastQuery gHighContrastQuery = nullptr;
 
 // Sets a flag for the length of a scope.
 class FlagScope {
@@ -40,6 +52,8 @@ TStringGrid::TStringGrid(TComponent* owner) : TCustomControl(owner) {
 
 TStringGrid::~TStringGrid() {
     model_.SetListener(nullptr);
+    // Clients may hold the table longer than the grid lives; from here on it answers nothing.
+    accessible_.reset();
     if (editor_) {
         // The editor outlives this part of the object until the base destroys the window: cut it
         // loose so its last messages do not reach a destroyed grid.
@@ -117,6 +131,18 @@ void TStringGrid::SetRow(int value) {
     model_.SetRow(value);
 }
 
+bool TStringGrid::MoveCursor(int col, int row, bool extend) {
+    if (col < model_.FixedCols() || row < model_.FixedRows() || col >= model_.ColCount() ||
+        row >= model_.RowCount())
+        return false;
+    extend = extend && (options_ & goRangeSelect);
+    const bool collapsed = model_.AnchorCol() == model_.Col() && model_.AnchorRow() == model_.Row();
+    if (col == model_.Col() && row == model_.Row() && (extend || collapsed))
+        return true;
+    HideEditor(true);
+    return model_.FocusCell(col, row, !extend);
+}
+
 void TStringGrid::SetOptions(TGridOptions options) {
     if (options == options_)
         return;
@@ -160,19 +186,34 @@ bool TStringGrid::SelectCell(int col, int row) {
 void TStringGrid::CursorMoved(int /*oldCol*/, int /*oldRow*/) {
     ScrollInView(model_.Col(), model_.Row());
     Invalidate();
+    if (Focused())
+        NotifyAccessibleFocus();
 }
 
 void TStringGrid::CellChanged(int col, int row) {
     InvalidateCell(col, row);
+    // Readers follow the cell they are on; a loading table changes thousands of others.
+    if (hwnd_ && col == model_.Col() && row == model_.Row())
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd_, OBJID_CLIENT,
+                       GridAccessible::CellChildId(model_.ColCount(), col, row));
 }
 
 void TStringGrid::RowsChanged(int /*firstRow*/, int /*lastRow*/) {
     Invalidate();
+    if (hwnd_)
+        NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd_, OBJID_CLIENT, CHILDID_SELF);
 }
 
 void TStringGrid::LayoutChanged() {
     UpdateScrollBars();
     Invalidate();
+    if (hwnd_)
+        NotifyWinEvent(EVENT_OBJECT_REORDER, hwnd_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void TStringGrid::NotifyAccessibleFocus() {
+    if (hwnd_)
+        NotifyWinEvent(EVENT_OBJECT_FOCUS, hwnd_, OBJID_CLIENT, GridAccessible::CursorChildId(*this));
 }
 
 void TStringGrid::InvalidateCell(int col, int row) {
@@ -334,6 +375,29 @@ RECT TStringGrid::CellRect(int col, int row) const {
         return RECT{0, 0, 0, 0};
     return RECT{static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(left + width),
                 static_cast<LONG>(top + height)};
+}
+
+RECT TStringGrid::RowRect(int row) const {
+    RECT client{};
+    if (hwnd_)
+        GetClientRect(hwnd_, &client);
+    int64_t top = 0;
+    int height = 0;
+    if (!RowSpan(row, top, height) || top >= client.bottom)
+        return RECT{0, 0, 0, 0};
+    // The band ends with the last column in view.
+    int64_t right = 0;
+    auto walk = [&](int first, int last) {
+        for (int c = first, steps = 0; c < last && right < client.right && steps < kMaxLayoutSteps;
+             ++c, ++steps)
+            right += ColPitch(c);
+    };
+    walk(0, model_.FixedCols());
+    walk(leftCol_, model_.ColCount());
+    right = std::min<int64_t>(right - 1, client.right);
+    if (right <= 0)
+        return RECT{0, 0, 0, 0};
+    return RECT{0, static_cast<LONG>(top), static_cast<LONG>(right), static_cast<LONG>(top + height)};
 }
 
 void TStringGrid::MouseToCell(int x, int y, int& col, int& row) const {
@@ -499,6 +563,38 @@ void TStringGrid::HandleScroll(int bar, int code) {
         ScrollTo(topRow_, static_cast<int>(std::min<int64_t>(model_.FixedCols() + target, INT_MAX)));
 }
 
+// A wheel turns by delta (WHEEL_DELTA a notch; precision touchpads and free-spinning wheels send
+// fractions of it). Forward, that is away from the user or to the right, is positive. The
+// vertical wheel scrolls SPI_GETWHEELSCROLLLINES rows a notch (a page for WHEEL_PAGESCROLL), the
+// horizontal one a column a notch: the grid scrolls by whole columns, each far wider than the
+// characters SPI_GETWHEELSCROLLCHARS counts. What does not make a whole row or column yet is kept
+// for the next turn in the same direction.
+void TStringGrid::HandleWheel(int bar, int delta) {
+    const bool vertical = bar == SB_VERT;
+    int64_t perNotch = 1;
+    if (vertical) {
+        UINT lines = 3;
+        if (!SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0))
+            lines = 3;
+        perNotch = lines == WHEEL_PAGESCROLL ? std::max(VisibleRowCount(), 1) : static_cast<int64_t>(lines);
+    }
+    int64_t& remainder = wheelRemainder_[vertical ? 0 : 1];
+    if ((remainder < 0) != (delta < 0))
+        remainder = 0;  // turning back starts afresh
+    remainder += static_cast<int64_t>(delta) * perNotch;
+    const int64_t steps = remainder / WHEEL_DELTA;
+    remainder -= steps * WHEEL_DELTA;
+    if (steps == 0)
+        return;
+    if (vertical) {
+        const int64_t target = static_cast<int64_t>(topRow_) - steps;
+        ScrollTo(static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)), leftCol_);
+    } else {
+        const int64_t target = static_cast<int64_t>(leftCol_) + steps;
+        ScrollTo(topRow_, static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)));
+    }
+}
+
 // The column whose right-hand line is under (x, y), when sizing may start there: on the line of a
 // non-fixed column, within the fixed rows, give or take 3 pixels.
 int TStringGrid::SizingColumnAt(int x, int y) const {
@@ -534,8 +630,16 @@ void TStringGrid::Paint(TCanvas& canvas) {
     canvas.TextExtent(std::string());
     const GridRect selection = model_.Selection();
     const bool focused = Focused() || (editorOpen_ && GetFocus() == editor_);
-    const COLORREF normalText = ColorToRGB(Font().Color);
     const HDC dc = canvas.Handle();
+    // The Parts' colours, or in high contrast the system's only: no colour of the program's own
+    // (the grid's colour and font colour, the silver lines) may stand between the user and the
+    // scheme.
+    struct Colors {
+        TColor fixedFace, fixedText, fixedLine, cellFace, cellText, cellLine;
+    };
+    const Colors colors =
+        HighContrast() ? Colors{clBtnFace, kButtonText, kButtonText, clWindow, clWindowText, clWindowText}
+                       : Colors{clBtnFace, Font().Color, clBtnShadow, Color(), Font().Color, clSilver};
 
     int64_t bottomEdge = 0, rightEdge = 0;
     auto paintRow = [&](int row, int64_t y) {
@@ -557,14 +661,14 @@ void TStringGrid::Paint(TCanvas& canvas) {
             if (current && focused)
                 state |= gdFocused;
             if (state & gdFixed) {
-                canvas.SetBrushColor(clBtnFace);
-                SetTextColor(dc, normalText);
+                canvas.SetBrushColor(colors.fixedFace);
+                SetTextColor(dc, ColorToRGB(colors.fixedText));
             } else if (state & gdSelected) {
                 canvas.SetBrushColor(clHighlight);
                 SetTextColor(dc, ColorToRGB(clHighlightText));
             } else {
-                canvas.SetBrushColor(Color());
-                SetTextColor(dc, normalText);
+                canvas.SetBrushColor(colors.cellFace);
+                SetTextColor(dc, ColorToRGB(colors.cellText));
             }
             DrawCell(canvas, col, row, rect, state);
             if ((state & gdFocused) && !fixed && !editorOpen_)
@@ -572,7 +676,7 @@ void TStringGrid::Paint(TCanvas& canvas) {
             // Grid lines on the cell's right and bottom edges.
             const bool vertLine = options_ & (fixed ? goFixedVertLine : goVertLine);
             const bool horzLine = options_ & (fixed ? goFixedHorzLine : goHorzLine);
-            canvas.SetBrushColor(fixed ? clBtnShadow : clSilver);
+            canvas.SetBrushColor(fixed ? colors.fixedLine : colors.cellLine);
             if (vertLine)
                 canvas.FillRect(RECT{rect.right, rect.top, rect.right + 1, rect.bottom + 1});
             if (horzLine)
@@ -596,11 +700,15 @@ void TStringGrid::Paint(TCanvas& canvas) {
         paintRow(row, y);
 
     // The room beyond the last column and row.
-    canvas.SetBrushColor(Color());
+    canvas.SetBrushColor(colors.cellFace);
     if (rightEdge < client.right)
         canvas.FillRect(RECT{static_cast<LONG>(rightEdge), 0, client.right, client.bottom});
     if (bottomEdge < client.bottom)
         canvas.FillRect(RECT{0, static_cast<LONG>(bottomEdge), client.right, client.bottom});
+}
+
+bool TStringGrid::HighContrast() const {
+    return gHighContrastQuery ? gHighContrastQuery() : SystemHighContrast();
 }
 
 void TStringGrid::DrawCell(TCanvas& canvas, int col, int row, const RECT& rect, TGridDrawState state) {
@@ -712,10 +820,7 @@ void TStringGrid::MouseUp(TMouseButton button, TShiftState /*shift*/, int x, int
 void TStringGrid::MoveTo(int col, int row, bool extend) {
     col = std::clamp(col, model_.FixedCols(), model_.ColCount() - 1);
     row = std::clamp(row, model_.FixedRows(), model_.RowCount() - 1);
-    const bool collapsed = model_.AnchorCol() == model_.Col() && model_.AnchorRow() == model_.Row();
-    if (col == model_.Col() && row == model_.Row() && (extend || collapsed))
-        return;
-    model_.FocusCell(col, row, !extend);
+    (void)MoveCursor(col, row, extend);  // a refused move keeps the cursor, as for a click
 }
 
 void TStringGrid::MoveBy(int dCol, int dRow, bool extend) {
@@ -902,11 +1007,17 @@ LRESULT CALLBACK TStringGrid::EditorProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
 LRESULT TStringGrid::EditorMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     const HWND editor = editor_;
     switch (msg) {
-        case WM_GETDLGCODE:
-            // Enter and Esc belong to the grid while editing; Tab too when it moves between cells,
-            // otherwise it moves the focus on, which ends the edit.
-            return CallWindowProcA(editorClassProc_, editor, msg, wParam, lParam) | DLGC_WANTARROWS |
-                   DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+        case WM_GETDLGCODE: {
+            // Enter and Esc belong to the grid while editing, also under a dialog manager; Tab too
+            // when it moves between cells, otherwise it moves the focus on, which ends the edit.
+            LRESULT code = CallWindowProcA(editorClassProc_, editor, msg, wParam, lParam) | DLGC_WANTARROWS |
+                           DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+            const auto* message = reinterpret_cast<const MSG*>(lParam);
+            if (message && message->message == WM_KEYDOWN &&
+                (message->wParam == VK_RETURN || message->wParam == VK_ESCAPE))
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
         case WM_KEYDOWN:
             switch (wParam) {
                 case VK_TAB:
@@ -938,30 +1049,6 @@ LRESULT TStringGrid::EditorMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---- Window messages ---------------------------------------------------------------------------
 
-std::string TStringGrid::ContentText(size_t maxLength) const {
-    maxLength = std::min(maxLength, kMaxWindowText);
-    std::string text;
-    auto append = [&](const std::string& piece) {
-        text.append(piece, 0, std::min(piece.size(), maxLength - text.size()));
-        return text.size() < maxLength;
-    };
-    for (int row = 0; row < model_.RowCount(); ++row) {
-        if (row > 0 && !append("\r\n"))
-            break;
-        const int extent = std::min(model_.RowExtent(row), model_.ColCount());
-        bool room = true;
-        for (int col = 0; col < model_.ColCount() && room; ++col) {
-            if (col > 0)
-                room = append("\t");
-            if (room && col < extent)
-                room = append(model_.Cell(col, row));
-        }
-        if (!room || text.size() >= maxLength)
-            break;
-    }
-    return text;
-}
-
 void TStringGrid::FillCreateParams(CreateParams& params) {
     TCustomControl::FillCreateParams(params);
     params.style |= WS_VSCROLL | WS_HSCROLL;
@@ -975,8 +1062,15 @@ void TStringGrid::AfterCreateWnd() {
 
 LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_GETDLGCODE:
-            return DLGC_WANTARROWS | DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+        case WM_GETDLGCODE: {
+            LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS | ((options_ & goTabs) ? DLGC_WANTTAB : 0);
+            // Enter opens the editor: a dialog manager must not take it for its default button.
+            const auto* message = reinterpret_cast<const MSG*>(lParam);
+            if (message && message->message == WM_KEYDOWN && message->wParam == VK_RETURN &&
+                (options_ & goEditing))
+                code |= DLGC_WANTMESSAGE;
+            return code;
+        }
         case WM_KEYDOWN:
             KeyDown(wParam, ShiftStateFromKeys());
             return 0;
@@ -995,16 +1089,12 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_MOUSEWHEEL: {
-            UINT lines = 3;
-            SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &lines, 0);
-            if (lines == WHEEL_PAGESCROLL)
-                lines = static_cast<UINT>(std::max(VisibleRowCount(), 1));
-            const int notches = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;
-            const int64_t target = topRow_ - static_cast<int64_t>(notches) * static_cast<int64_t>(lines);
-            ScrollTo(static_cast<int>(std::clamp<int64_t>(target, 0, INT_MAX)), leftCol_);
+        case WM_MOUSEWHEEL:
+            HandleWheel(SB_VERT, GET_WHEEL_DELTA_WPARAM(wParam));
             return 0;
-        }
+        case WM_MOUSEHWHEEL:
+            HandleWheel(SB_HORZ, GET_WHEEL_DELTA_WPARAM(wParam));
+            return 0;
         case WM_SIZE: {
             LRESULT result = TCustomControl::WndProc(msg, wParam, lParam);
             UpdateScrollBars();
@@ -1012,9 +1102,28 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 PlaceEditor();
             return result;
         }
-        case WM_SETFOCUS:
+        case WM_SETFOCUS: {
+            InvalidateCell(model_.Col(), model_.Row());
+            LRESULT result = TCustomControl::WndProc(msg, wParam, lParam);
+            // After the system's focus event for the window: readers go on to the cursor cell.
+            NotifyAccessibleFocus();
+            return result;
+        }
         case WM_KILLFOCUS:
             InvalidateCell(model_.Col(), model_.Row());
+            wheelRemainder_[0] = wheelRemainder_[1] = 0;
+            break;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE:
+            // A high-contrast scheme switched on or off, or the system colours changed.
+            Invalidate();
+            break;
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT) {
+                if (!accessible_)
+                    accessible_ = std::make_unique<GridAccessible>(*this);
+                return accessible_->ClientObjectResult(wParam);
+            }
             break;
         case WM_SETCURSOR:
             if (Screen.Cursor() == crDefault && reinterpret_cast<HWND>(wParam) == hwnd_ &&
@@ -1040,17 +1149,9 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(ContentText().size());
-        case WM_GETTEXT: {
-            if (wParam == 0 || lParam == 0)
-                return 0;
-            const std::string text = ContentText(static_cast<size_t>(wParam) - 1);
-            std::memcpy(reinterpret_cast<char*>(lParam), text.data(), text.size());
-            reinterpret_cast<char*>(lParam)[text.size()] = '\0';
-            return static_cast<LRESULT>(text.size());
-        }
         case WM_DESTROY:
+            // A client still holding the table finds it disconnected.
+            accessible_.reset();
             if (editor_) {
                 SetWindowLongPtrA(editor_, GWLP_USERDATA, 0);
                 SetWindowLongPtrA(editor_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(editorClassProc_));
@@ -1064,3 +1165,9 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     return TCustomControl::WndProc(msg, wParam, lParam);
 }
+
+namespace seams {
+HighContrastQuery SetGridHighContrastQuery(HighContrastQuery query) {
+    return std::exchange(gHighContrastQuery, query);
+}
+}  // namespace seams

@@ -5,6 +5,12 @@
 // an EDIT child window. Every cursor move, the program's or the user's, goes through SelectCell,
 // which raises OnSelectCell and may refuse it.
 //
+// Screen readers read the grid through Microsoft Active Accessibility: WM_GETOBJECT answers with
+// the table of GridAccessible (rows and cells, see there), and every cursor move while the grid
+// has the focus raises EVENT_OBJECT_FOCUS for the new cursor cell. The window text is only the
+// window's own caption. With a high-contrast scheme on, cells, lines and markers are drawn in
+// system colours only.
+//
 // Widths and heights are in 96-dpi pixels, as the table file stores them, and are scaled to the
 // window's DPI for drawing and hit testing.
 #pragma once
@@ -13,6 +19,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "components/GridModel.h"
@@ -41,6 +48,8 @@ using TGridDrawState = unsigned;
 using TSelectCellEvent = std::function<void(TObject* sender, int col, int row, bool& canSelect)>;
 using TDrawCellEvent =
     std::function<void(TObject* sender, int col, int row, const RECT& rect, TGridDrawState state)>;
+
+class GridAccessible;
 
 class TStringGrid : public TCustomControl, private GridModelListener {
   public:
@@ -74,6 +83,10 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     int Row() const { return model_.Row(); }
     void SetRow(int value);
     GridRect Selection() const { return model_.Selection(); }
+    // Moves the cursor to a non-fixed cell as a user's click does (the editor closes keeping its
+    // text; extend keeps the selection's anchor with goRangeSelect). False when the cell is
+    // outside the grid or fixed, or the selection handler refused.
+    [[nodiscard]] bool MoveCursor(int col, int row, bool extend);
     int TopRow() const { return topRow_; }
     int LeftCol() const { return leftCol_; }
 
@@ -92,10 +105,12 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     void MouseToCell(int x, int y, int& col, int& row) const;
     // The cell's rectangle without its grid lines; empty when the cell is not in view.
     RECT CellRect(int col, int row) const;
+    // The row's band over the columns in view, without its grid line; empty when it is not in
+    // view.
+    RECT RowRect(int row) const;
 
-    // The whole content as text: cells joined by TAB, rows by CR LF (also the window's text, so
-    // that screen readers and test programs can read the table).
-    std::string ContentText(size_t maxLength = SIZE_MAX) const;
+    // True while the grid draws in system colours only: a high-contrast scheme is on.
+    bool HighContrast() const;
 
     TSelectCellEvent OnSelectCell;
     TDrawCellEvent OnDrawCell;
@@ -137,6 +152,8 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     void RowsChanged(int firstRow, int lastRow) override;
     void LayoutChanged() override;
 
+    void NotifyAccessibleFocus();
+
     // Layout, in device pixels.
     int RowPitch() const;         // row height plus its grid line
     int ColPitch(int col) const;  // column width plus its grid line; 0 for a hidden column
@@ -153,6 +170,7 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     void ScrollTo(int topRow, int leftCol);
     void ScrollInView(int col, int row);
     void HandleScroll(int bar, int code);
+    void HandleWheel(int bar, int delta);
     int SizingColumnAt(int x, int y) const;
 
     // Keyboard.
@@ -181,6 +199,11 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     int sizingCol_ = -1;
     int sizingStartX_ = 0, sizingStartWidth_ = 0;
     int movingFrom_ = -1;
+    // Wheel turns below one step, kept until they add up (precision touchpads send small deltas),
+    // in units of WHEEL_DELTA per row or column.
+    int64_t wheelRemainder_[2] = {0, 0};
+
+    std::unique_ptr<GridAccessible> accessible_;  // made on the first WM_GETOBJECT
 
     HWND editor_ = nullptr;
     WNDPROC editorClassProc_ = nullptr;
@@ -189,3 +212,11 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     int editorCol_ = 0, editorRow_ = 0;
     std::string editorOriginal_;
 };
+
+namespace seams {
+// Whether a high-contrast scheme is on, as the grid asks before painting
+// (SystemParametersInfo SPI_GETHIGHCONTRAST by default). Tests put their own answer here, as Wine
+// cannot switch the scheme on; null restores the system's. Returns the previous one.
+using HighContrastQuery = bool (*)();
+HighContrastQuery SetGridHighContrastQuery(HighContrastQuery query);
+}  // namespace seams

@@ -207,15 +207,30 @@ void TEnhancedStrGrid::WatchEditor() {
 // ---- Drawing and the mouse -----------------------------------------------------------------------
 
 void TEnhancedStrGrid::DrawCell(TCanvas& canvas, int col, int row, const RECT& rect, TGridDrawState state) {
+    const bool highContrast = HighContrast();
     if (row == 0 && col == SortColumn()) {
         canvas.TextRect(rect, rect.left + ScaledPx(10), rect.top + ScaledPx(2), Cell(col, row));
-        canvas.SetBrushColor(kSortMarkerColor);
+        if (highContrast) {
+            // In the cell's own text colour, which the scheme sets against its background.
+            const TColor text = GetTextColor(canvas.Handle());
+            canvas.SetBrushColor(text);
+            canvas.SetPenColor(text);
+        } else {
+            canvas.SetBrushColor(kSortMarkerColor);
+        }
         canvas.Rectangle(rect.left + ScaledPx(1), ScaledPx(2), rect.left + ScaledPx(8),
                          ScaledPx(DefaultRowHeight() - 2));
         return;
     }
-    if (row > 0 && !highlightString_.empty() && Cell(col, row) == highlightString_)
-        canvas.SetBrushColor(kHighlightColor);
+    if (row > 0 && !highlightString_.empty() && Cell(col, row) == highlightString_) {
+        if (highContrast) {
+            // The scheme's hot-track colour stands out from both cells and selection.
+            canvas.SetBrushColor(kSystemColorFlag | COLOR_HOTLIGHT);
+            SetTextColor(canvas.Handle(), GetSysColor(COLOR_WINDOW));
+        } else {
+            canvas.SetBrushColor(kHighlightColor);
+        }
+    }
     DefaultDrawCell(canvas, col, row, rect, state);
 }
 

@@ -5,7 +5,10 @@
 // three mouse gestures (Shift+click on row 0 sorts, Ctrl+click duplicates the current row,
 // Alt+click switches the header row).
 //
-// Its window class is "TEnhancedStrGrid"; WM_GETTEXT answers with the table's text.
+// Its window class is "TEnhancedStrGrid". Screen readers read its cells through its accessible
+// table (see StringGrid.h and GridAccessible.h). In high contrast the sort marker takes the header's
+// text colour and highlighted cells the scheme's hot-track colour instead of the fixed colours
+// below.
 #pragma once
 
 #include <cstdint>

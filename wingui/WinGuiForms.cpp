@@ -382,6 +382,26 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (SelectNext(true))
                 return 0;
             break;
+        case WM_SETTINGCHANGE:
+        case WM_SYSCOLORCHANGE: {
+            // The system tells top-level windows only; controls that draw in system colours or
+            // follow a high-contrast scheme hear it from their form, as a dialog passes it on.
+            LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
+            struct Broadcast {
+                UINT msg;
+                WPARAM wParam;
+                LPARAM lParam;
+            } broadcast{msg, wParam, lParam};
+            EnumChildWindows(
+                hwnd_,
+                [](HWND child, LPARAM param) -> BOOL {
+                    const auto* b = reinterpret_cast<const Broadcast*>(param);
+                    SendMessageA(child, b->msg, b->wParam, b->lParam);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&broadcast));
+            return result;
+        }
         case WM_DPICHANGED: {
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,

@@ -1,39 +1,21 @@
 // A small window for the driver's own tests: the controls a user meets in Sequora, each with a
-// state the driver must read from outside. "&Ask" opens a Yes/No box and puts the answer into
-// the status bar; the grid-like child answers WM_GETTEXT with TAB- and CR LF-joined cells; the
-// exit code tells whether "Option" was checked when the window closed (11) or not (22).
+// state the driver must read from outside (the grid is read in grid_target.exe, a real one).
+// "&Ask" opens a Yes/No box and puts the answer into the status bar; the exit code tells whether
+// "Option" was checked when the window closed (11) or not (22).
 #include <windows.h>
 #include <commctrl.h>
-
-#include <cstring>
 
 namespace {
 
 constexpr int kAskId = 101;
 constexpr int kOptionId = 102;
 constexpr int kStatusId = 103;
-constexpr int kGridId = 104;
-const char kGridText[] = "Enabled\tName\r\n+\tTool";
 
 HWND gOption = nullptr;
 HWND gStatus = nullptr;
 
 void SetStatus(const char* text) {
     SendMessageA(gStatus, SB_SETTEXTA, SB_SIMPLEID, reinterpret_cast<LPARAM>(text));
-}
-
-LRESULT CALLBACK GridProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_GETTEXTLENGTH)
-        return sizeof(kGridText) - 1;
-    if (msg == WM_GETTEXT) {
-        if (wParam == 0)
-            return 0;
-        const size_t count = wParam - 1 < sizeof(kGridText) - 1 ? wParam - 1 : sizeof(kGridText) - 1;
-        std::memcpy(reinterpret_cast<char*>(lParam), kGridText, count);
-        reinterpret_cast<char*>(lParam)[count] = '\0';
-        return static_cast<LRESULT>(count);
-    }
-    return DefWindowProcA(window, msg, wParam, lParam);
 }
 
 LRESULT CALLBACK MainProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -45,8 +27,6 @@ LRESULT CALLBACK MainProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
             gOption = CreateWindowExA(0, "BUTTON", "Option", WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX, 10, 50,
                                       100, 24, window, reinterpret_cast<HMENU>(kOptionId), instance, nullptr);
             SendMessageA(gOption, BM_SETCHECK, BST_CHECKED, 0);
-            CreateWindowExA(0, "DriverTargetGrid", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 120, 10, 200, 100,
-                            window, reinterpret_cast<HMENU>(kGridId), instance, nullptr);
             gStatus = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window,
                                       reinterpret_cast<HMENU>(kStatusId), instance, nullptr);
             SendMessageA(gStatus, SB_SIMPLE, TRUE, 0);
@@ -75,14 +55,6 @@ LRESULT CALLBACK MainProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-
-    WNDCLASSEXA grid = {};
-    grid.cbSize = sizeof(grid);
-    grid.lpfnWndProc = GridProc;
-    grid.hInstance = instance;
-    grid.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    grid.lpszClassName = "DriverTargetGrid";
-    RegisterClassExA(&grid);
 
     WNDCLASSEXA main = {};
     main.cbSize = sizeof(main);

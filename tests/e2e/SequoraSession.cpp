@@ -8,6 +8,10 @@
 
 namespace e2e {
 
+namespace {
+constexpr char kComputerNameKey[] = "System\\CurrentControlSet\\Control\\ComputerName\\ActiveComputerName";
+}  // namespace
+
 void SequoraTest::SetUp() {
     char temp[MAX_PATH];
     ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
@@ -38,6 +42,20 @@ void SequoraTest::SetUp() {
                   ERROR_SUCCESS);
         RegCloseKey(run);
     }
+    // So does the computer's name. Wine's RPC server reads it for every connection it takes, and
+    // the grid is read through RPC (its accessible objects): without it a connection after the
+    // first is refused.
+    char computer[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = sizeof(computer);
+    ASSERT_TRUE(GetComputerNameA(computer, &length));
+    HKEY name = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(machine_, kComputerNameKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &name, nullptr),
+        ERROR_SUCCESS);
+    const LONG written =
+        RegSetValueExA(name, "ComputerName", 0, REG_SZ, reinterpret_cast<const BYTE*>(computer), length + 1);
+    RegCloseKey(name);
+    ASSERT_EQ(written, ERROR_SUCCESS);
 }
 
 void SequoraTest::TearDown() {

@@ -1,8 +1,12 @@
 #include "tests/e2e/UiDriver.h"
 
 #include <commctrl.h>
+#include <ole2.h>
+#include <oleacc.h>
+#include <wrl/client.h>
 
 #include <algorithm>
+#include <memory>
 #include <stdexcept>
 
 namespace e2e {
@@ -90,6 +94,97 @@ class RemoteBuffer {
     HANDLE process_;
     void* address_;
 };
+
+// COM on the calling thread for the length of a call, undone only when the call set it up.
+class ComApartment {
+  public:
+    ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(result_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+  private:
+    HRESULT result_;
+};
+
+// VARIANTs cleared when the owner goes.
+class Variants {
+  public:
+    explicit Variants(size_t count) : items_(count) {
+        for (VARIANT& item : items_)
+            VariantInit(&item);
+    }
+    ~Variants() {
+        for (VARIANT& item : items_)
+            VariantClear(&item);
+    }
+    Variants(const Variants&) = delete;
+    Variants& operator=(const Variants&) = delete;
+    VARIANT* Data() { return items_.data(); }
+    VARIANT& operator[](size_t i) { return items_[i]; }
+
+  private:
+    std::vector<VARIANT> items_;
+};
+
+VARIANT ChildId(LONG id) {
+    VARIANT child;
+    VariantInit(&child);
+    child.vt = VT_I4;
+    child.lVal = id;
+    return child;
+}
+
+LONG AccessibleRole(IAccessible* object, LONG id) {
+    VARIANT role;
+    VariantInit(&role);
+    if (FAILED(object->get_accRole(ChildId(id), &role)) || role.vt != VT_I4) {
+        VariantClear(&role);
+        return 0;
+    }
+    return role.lVal;
+}
+
+// A child's value as a reader takes it: from the child's own object, or from its parent when the
+// child is a simple element. Empty when it has none.
+std::string AccessibleValue(IAccessible* parent, const VARIANT& child) {
+    Microsoft::WRL::ComPtr<IAccessible> object;
+    LONG id = CHILDID_SELF;
+    if (child.vt == VT_DISPATCH && child.pdispVal)
+        child.pdispVal->QueryInterface(__uuidof(IAccessible),
+                                       reinterpret_cast<void**>(object.GetAddressOf()));
+    else if (child.vt == VT_I4) {
+        object = parent;
+        id = child.lVal;
+    }
+    BSTR value = nullptr;
+    if (!object || FAILED(object->get_accValue(ChildId(id), &value)) || !value)
+        return {};
+    const int length = static_cast<int>(SysStringLen(value));
+    std::string text;
+    if (length > 0) {
+        const int bytes = WideCharToMultiByte(CP_ACP, 0, value, length, nullptr, 0, nullptr, nullptr);
+        text.assign(static_cast<size_t>(std::max(bytes, 0)), '\0');
+        WideCharToMultiByte(CP_ACP, 0, value, length, text.data(), bytes, nullptr, nullptr);
+    }
+    SysFreeString(value);
+    return text;
+}
+
+// The children of an accessible object as AccessibleChildren gives them.
+size_t AccessibleChildList(IAccessible* parent, std::unique_ptr<Variants>& children) {
+    LONG count = 0;
+    if (FAILED(parent->get_accChildCount(&count)) || count <= 0)
+        return 0;
+    children = std::make_unique<Variants>(static_cast<size_t>(count));
+    LONG obtained = 0;
+    if (FAILED(AccessibleChildren(parent, 0, count, children->Data(), &obtained)))
+        return 0;
+    return static_cast<size_t>(std::clamp<LONG>(obtained, 0, count));
+}
 
 }  // namespace
 
@@ -344,27 +439,34 @@ std::string StatusBarText(HWND statusBar, DWORD timeoutMs) {
 }
 
 std::vector<std::vector<std::string>> GridCells(HWND grid, DWORD timeoutMs) {
-    const std::string text = WindowText(grid, timeoutMs);
+    // Calls into another process's objects wait as long as that process takes: first make sure the
+    // grid's thread answers at all.
+    DWORD_PTR ignored = 0;
+    if (!SendWithTimeout(grid, WM_NULL, 0, 0, timeoutMs, ignored))
+        return {};
+    ComApartment apartment;
+    Microsoft::WRL::ComPtr<IAccessible> table;
+    if (FAILED(AccessibleObjectFromWindow(grid, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                          reinterpret_cast<void**>(table.GetAddressOf()))) ||
+        !table || AccessibleRole(table.Get(), CHILDID_SELF) != ROLE_SYSTEM_TABLE)
+        return {};
     std::vector<std::vector<std::string>> rows;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        const std::string line =
-            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::unique_ptr<Variants> rowList;
+    const size_t rowCount = AccessibleChildList(table.Get(), rowList);
+    for (size_t r = 0; r < rowCount; ++r) {
+        Microsoft::WRL::ComPtr<IAccessible> row;
+        const VARIANT& item = (*rowList)[r];
+        if (item.vt == VT_DISPATCH && item.pdispVal)
+            item.pdispVal->QueryInterface(__uuidof(IAccessible),
+                                          reinterpret_cast<void**>(row.GetAddressOf()));
+        if (!row)
+            continue;  // the table's children are its rows, each an object
         std::vector<std::string> cells;
-        size_t cellStart = 0;
-        for (;;) {
-            size_t tab = line.find('\t', cellStart);
-            cells.push_back(
-                line.substr(cellStart, tab == std::string::npos ? std::string::npos : tab - cellStart));
-            if (tab == std::string::npos)
-                break;
-            cellStart = tab + 1;
-        }
+        std::unique_ptr<Variants> cellList;
+        const size_t cellCount = AccessibleChildList(row.Get(), cellList);
+        for (size_t c = 0; c < cellCount; ++c)
+            cells.push_back(AccessibleValue(row.Get(), (*cellList)[c]));
         rows.push_back(std::move(cells));
-        if (end == std::string::npos)
-            break;
-        start = end + 2;
     }
     return rows;
 }

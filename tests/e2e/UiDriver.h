@@ -4,8 +4,8 @@
 //
 // Every wait is bounded by a timeout; every handle is owned. Reading a control of another
 // process goes through messages the system carries across processes (WM_GETTEXT, BM_GETCHECK),
-// or through memory allocated in the target for the few controls that write into a caller's
-// buffer (the status bar).
+// through memory allocated in the target for the few controls that write into a caller's
+// buffer (the status bar), or through the accessible objects a screen reader reads (the grid).
 #pragma once
 
 #include <windows.h>
@@ -110,8 +110,8 @@ HWND FindButton(HWND parent, const std::string& caption);
 
 // ---- Reading windows ---------------------------------------------------------------------------
 
-// The text a window answers to WM_GETTEXT, also for controls of another process (grids answer with
-// their cells: TAB between cells, CR LF between rows). Empty when the window does not answer.
+// The text a window answers to WM_GETTEXT, also for controls of another process. Empty when the
+// window does not answer.
 std::string WindowText(HWND window, DWORD timeoutMs = 5000);
 RECT ScreenRect(HWND window);
 bool IsVisible(HWND window);
@@ -121,7 +121,10 @@ std::optional<int> CheckState(HWND checkBox, DWORD timeoutMs = 5000);
 // The simple text of a status bar (msctls_statusbar32) in simple mode, else its first part's
 // text. Empty when it cannot be read.
 std::string StatusBarText(HWND statusBar, DWORD timeoutMs = 5000);
-// The rows of a grid's WM_GETTEXT answer, each split into its cells.
+// The cells of a grid, row by row with the header row first, read as a screen reader reads them:
+// the table the grid window gives for OBJID_CLIENT (AccessibleObjectFromWindow), its rows and each
+// row's cells' values. Empty when the window does not answer within the timeout or gives no table.
+// The calling thread needs no COM set-up of its own.
 std::vector<std::vector<std::string>> GridCells(HWND grid, DWORD timeoutMs = 5000);
 
 // ---- Acting on windows -------------------------------------------------------------------------

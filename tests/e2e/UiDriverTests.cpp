@@ -8,9 +8,13 @@
 #include <vector>
 
 #include "tests/e2e/UiDriver.h"
+#include "tests/wine/GridTargetCells.h"
 
 #ifndef SEQUORA_DRIVER_TARGET
 #error "SEQUORA_DRIVER_TARGET must name the built driver_target.exe"
+#endif
+#ifndef SEQUORA_GRID_TARGET
+#error "SEQUORA_GRID_TARGET must name the built grid_target.exe"
 #endif
 
 using namespace e2e;
@@ -50,17 +54,22 @@ TEST_F(UiDriver, ReadsCaptionsChecksStatusAndGridOfAnotherProcess) {
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(StatusBarText(status), "Ready");
 
-    HWND grid = FindChild(window, "DriverTargetGrid");
-    ASSERT_NE(grid, nullptr);
-    EXPECT_EQ(GridCells(grid), (std::vector<std::vector<std::string>>{{"Enabled", "Name"}, {"+", "Tool"}}));
-
     const RECT rect = ScreenRect(ask);
     const RECT main = ScreenRect(window);
     EXPECT_EQ(rect.right - rect.left, 100);
     EXPECT_GE(rect.left, main.left);
     EXPECT_TRUE(IsVisible(ask));
     EXPECT_TRUE(IsEnabled(ask));
-    EXPECT_EQ(ChildWindows(window).size(), 4u);
+    EXPECT_EQ(ChildWindows(window).size(), 3u);
+
+    // A real string grid, read as a screen reader reads it.
+    Process gridTarget = Process::Start(HostPathToWindows(SEQUORA_GRID_TARGET));
+    HWND gridWindow = WaitForTopLevelWindow(gridTarget.Id(), "GridTargetForm", kTimeoutMs);
+    ASSERT_NE(gridWindow, nullptr);
+    HWND grid = FindChild(gridWindow, "TEnhancedStrGrid");
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(GridCells(grid), gridtarget::kCells);
+    EXPECT_TRUE(GridCells(window).empty()) << "a window that gives no table";
 }
 
 TEST_F(UiDriver, AnswersMessageBoxesByButtonAndByMouse) {

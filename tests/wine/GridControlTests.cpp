@@ -9,16 +9,15 @@
 
 using namespace gridtest;
 
-TEST_F(GridTest, WindowClassAndTextForReaders) {
+TEST_F(GridTest, WindowClassAndAWindowTextOfItsCaptionOnly) {
     char name[64] = {};
     GetClassNameA(grid->Handle(), name, sizeof(name));
     EXPECT_STREQ(name, "TEnhancedStrGrid");
-    EXPECT_EQ(WindowText(grid->Handle()),
-              "Name\tDelay\tNote\r\nalpha\t30\tx\r\nbeta\t10\ty\r\ngamma\t20\tz\r\ndelta\t40\tw");
-    grid->SetCell(1, 2, "");
-    char small[8] = {};
-    EXPECT_EQ(SendMessageA(grid->Handle(), WM_GETTEXT, sizeof(small), reinterpret_cast<LPARAM>(small)), 7);
-    EXPECT_STREQ(small, "Name\tDe");
+    // Readers take the cells from the accessible table; the window text does not carry them.
+    EXPECT_EQ(WindowText(grid->Handle()), "");
+    EXPECT_EQ(SendMessageA(grid->Handle(), WM_GETTEXTLENGTH, 0, 0), 0);
+    grid->SetCaption("Start-up items");
+    EXPECT_EQ(WindowText(grid->Handle()), "Start-up items");
 }
 
 TEST_F(GridTest, DoubleClickOpensTheEditorAndEnterCommits) {
@@ -125,19 +124,75 @@ TEST_F(GridTest, KeyboardNavigationSelectsEveryCellItMovesTo) {
     grid->SetOptions(grid->Options() | goTabs);
     struct Step {
         WPARAM key;
+        TShiftState shift;
         Cell expect;
+        GridRect selection;
     } steps[] = {
-        {VK_DOWN, {0, 2}}, {VK_RIGHT, {1, 2}}, {VK_END, {2, 2}},   {VK_TAB, {0, 3}}, {VK_HOME, {0, 3}},
-        {VK_UP, {0, 2}},   {VK_NEXT, {0, 4}},  {VK_PRIOR, {0, 1}}, {VK_UP, {0, 1}},
+        {VK_DOWN, 0, {0, 2}, {0, 2, 0, 2}},
+        {VK_RIGHT, 0, {1, 2}, {1, 2, 1, 2}},
+        {VK_END, 0, {2, 2}, {2, 2, 2, 2}},
+        {VK_TAB, 0, {0, 3}, {0, 3, 0, 3}},
+        {VK_HOME, 0, {0, 3}, {0, 3, 0, 3}},
+        {VK_UP, 0, {0, 2}, {0, 2, 0, 2}},
+        {VK_NEXT, 0, {0, 4}, {0, 4, 0, 4}},
+        {VK_PRIOR, 0, {0, 1}, {0, 1, 0, 1}},
+        {VK_UP, 0, {0, 1}, {0, 1, 0, 1}},
+        {VK_END, ssCtrl, {2, 4}, {2, 4, 2, 4}},
+        {VK_HOME, ssCtrl, {0, 1}, {0, 1, 0, 1}},
+        // Shift keeps the anchor where the cursor was: a range.
+        {VK_RIGHT, ssShift, {1, 1}, {0, 1, 1, 1}},
+        {VK_DOWN, ssShift, {1, 2}, {0, 1, 1, 2}},
+        {VK_DOWN, 0, {1, 3}, {1, 3, 1, 3}},
     };
     for (const Step& step : steps) {
-        Key(grid->Handle(), step.key);
-        EXPECT_EQ(grid->Col(), step.expect.col) << step.key;
-        EXPECT_EQ(grid->Row(), step.expect.row) << step.key;
+        KeyWith(grid->Handle(), step.key, step.shift);
+        EXPECT_EQ(grid->Col(), step.expect.col) << step.key << " shift " << step.shift;
+        EXPECT_EQ(grid->Row(), step.expect.row) << step.key << " shift " << step.shift;
+        EXPECT_EQ(grid->Selection(), step.selection) << step.key << " shift " << step.shift;
     }
     // Home on column 0 and Up on the first item move nothing and ask nothing; the header row is
     // never selected.
-    EXPECT_EQ(selected, (std::vector<Cell>{{0, 2}, {1, 2}, {2, 2}, {0, 3}, {0, 2}, {0, 4}, {0, 1}}));
+    EXPECT_EQ(
+        selected,
+        (std::vector<Cell>{
+            {0, 2}, {1, 2}, {2, 2}, {0, 3}, {0, 2}, {0, 4}, {0, 1}, {2, 4}, {0, 1}, {1, 1}, {1, 2}, {1, 3}}));
+}
+
+TEST_F(GridTest, EnterOrF2OpensTheEditorAndEscapeLeavesTheCellAlsoUnderADialogManager) {
+    // A dialog manager (IsDialogMessage) keeps Enter and Esc for the dialog's buttons unless the
+    // focused window asks for them.
+    const HWND form = GetAncestor(grid->Handle(), GA_ROOT);
+    for (const bool dialogManager : {false, true}) {
+        SCOPED_TRACE(dialogManager ? "through IsDialogMessage" : "dispatched");
+        auto press = [&](HWND target, WPARAM key) {
+            MSG down = {target, WM_KEYDOWN, key, 1, 0, {}};
+            MSG up = {target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u), 0, {}};
+            for (MSG* msg : {&down, &up})
+                if (!dialogManager || !IsDialogMessageA(form, msg))
+                    DispatchMessageA(msg);
+            Pump();
+        };
+        ended.clear();
+        grid->SetCol(2);
+        grid->SetRow(2);
+        press(grid->Handle(), VK_RETURN);
+        ASSERT_TRUE(grid->EditorMode());
+        Type(grid->InplaceEditor(), "zz");
+        EXPECT_EQ(WindowText(grid->InplaceEditor()), "zz") << "Enter selects the text, typing replaces it";
+        press(grid->InplaceEditor(), VK_ESCAPE);
+        EXPECT_FALSE(grid->EditorMode());
+        EXPECT_EQ(grid->Cell(2, 2), "y");
+        EXPECT_EQ(ended, (std::vector<Edit>{{2, 2, "y"}}));
+
+        press(grid->Handle(), VK_F2);
+        ASSERT_TRUE(grid->EditorMode());
+        Type(grid->InplaceEditor(), "!");
+        press(grid->InplaceEditor(), VK_RETURN);
+        EXPECT_FALSE(grid->EditorMode());
+        EXPECT_EQ(grid->Cell(2, 2), "y!") << "F2 puts the caret after the text; Enter keeps the edit";
+        EXPECT_EQ(ended.size(), 2u);
+        grid->SetCell(2, 2, "y");
+    }
 }
 
 TEST_F(GridTest, ARefusedSelectionKeepsTheCursor) {
@@ -217,6 +272,71 @@ TEST_F(GridTest, ScrollBarsWheelAndKeyboardScrollByRows) {
     // The header row stays at the top whatever is scrolled.
     const RECT header = grid->CellRect(0, 0);
     EXPECT_EQ(header.top, 0);
+}
+
+// SPI_SETWHEELSCROLLLINES for the length of a scope.
+class WheelLines {
+  public:
+    WheelLines() { SystemParametersInfoA(SPI_GETWHEELSCROLLLINES, 0, &saved_, 0); }
+    ~WheelLines() { Set(saved_); }
+    WheelLines(const WheelLines&) = delete;
+    WheelLines& operator=(const WheelLines&) = delete;
+    static void Set(UINT lines) { SystemParametersInfoA(SPI_SETWHEELSCROLLLINES, lines, nullptr, 0); }
+
+  private:
+    UINT saved_ = 3;
+};
+
+TEST_F(GridTest, WheelTurnsBelowANotchAddUpAndTheSidewaysWheelScrollsColumns) {
+    WheelLines restore;
+    grid->SetRowCount(200);
+    grid->SetColCount(40);
+    for (int r = 0; r < 20; ++r)
+        SendMessageA(grid->Handle(), WM_VSCROLL, SB_LINEDOWN, 0);
+    ASSERT_EQ(grid->TopRow(), 21);
+    RECT client;
+    GetClientRect(grid->Handle(), &client);
+    const RECT header = grid->CellRect(0, 0);
+    const int rowPitch = header.bottom - header.top + 1;
+    const int pageRows = static_cast<int>((client.bottom - rowPitch) / rowPitch);
+    // Toward the user (negative) scrolls down. Each step: the lines setting, the turn, the top row
+    // after it.
+    struct Step {
+        UINT lines;
+        int delta;
+        int topRow;
+    } steps[] = {
+        {3, -WHEEL_DELTA, 24},  // a notch: three rows
+        {3, -40, 25},           // a precision touchpad's third of a notch: one row of the three
+        {3, -40, 26},
+        {3, -40, 27},
+        {1, -40, 27},  // one row a notch: nothing until a whole notch has come in
+        {1, -40, 27},
+        {1, -40, 28},
+        {1, -100, 28},  // turning back drops what the other direction left
+        {1, 30, 28},
+        {1, -100, 28},
+        {1, -20, 29},
+        {0, -WHEEL_DELTA, 29},  // wheel scrolling switched off
+        {WHEEL_PAGESCROLL, -WHEEL_DELTA, 29 + pageRows},
+        {3, WHEEL_DELTA, 26 + pageRows},
+    };
+    for (const Step& step : steps) {
+        WheelLines::Set(step.lines);
+        SendMessageA(grid->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(step.delta)), 0);
+        EXPECT_EQ(grid->TopRow(), step.topRow) << step.lines << " lines, delta " << step.delta;
+    }
+    // The sideways wheel: to the right (positive) scrolls right, a column a notch.
+    struct Tilt {
+        int delta;
+        int leftCol;
+    } tilts[] = {{WHEEL_DELTA, 1}, {60, 1}, {60, 2}, {-WHEEL_DELTA, 1}, {-WHEEL_DELTA, 0}};
+    ASSERT_EQ(grid->LeftCol(), 0);
+    for (const Tilt& tilt : tilts) {
+        SendMessageA(grid->Handle(), WM_MOUSEHWHEEL, MAKEWPARAM(0, static_cast<WORD>(tilt.delta)), 0);
+        EXPECT_EQ(grid->LeftCol(), tilt.leftCol) << "delta " << tilt.delta;
+    }
+    EXPECT_EQ(grid->TopRow(), 26 + pageRows) << "the sideways wheel leaves the rows";
 }
 
 TEST_F(GridTest, TheSortMarkerIsDrawnInTheSortedColumnsHeader) {

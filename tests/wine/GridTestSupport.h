@@ -58,6 +58,20 @@ inline void Key(HWND hwnd, WPARAM key) {
     Pump();
 }
 
+// A key pressed with Shift and Ctrl as given (the grid reads them from the keyboard state).
+inline void KeyWith(HWND hwnd, WPARAM key, TShiftState shift) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    const BYTE shiftWas = keys[VK_SHIFT], controlWas = keys[VK_CONTROL];
+    keys[VK_SHIFT] = (shift & ssShift) ? 0x80 : 0;
+    keys[VK_CONTROL] = (shift & ssCtrl) ? 0x80 : 0;
+    SetKeyboardState(keys);
+    Key(hwnd, key);
+    keys[VK_SHIFT] = shiftWas;
+    keys[VK_CONTROL] = controlWas;
+    SetKeyboardState(keys);
+}
+
 inline void Type(HWND hwnd, const std::string& text) {
     for (char ch : text)
         PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(ch), 1);
@@ -70,6 +84,15 @@ inline std::string WindowText(HWND hwnd) {
     const int copied = GetWindowTextA(hwnd, text.data(), length + 1);
     text.resize(static_cast<size_t>(std::max(copied, 0)));
     return text;
+}
+
+// Every cell of the grid, row by row, header row first.
+inline std::vector<std::vector<std::string>> Cells(const TStringGrid& grid) {
+    std::vector<std::vector<std::string>> rows(static_cast<size_t>(grid.RowCount()));
+    for (int r = 0; r < grid.RowCount(); ++r)
+        for (int c = 0; c < grid.ColCount(); ++c)
+            rows[static_cast<size_t>(r)].push_back(grid.Cell(c, r));
+    return rows;
 }
 
 // The client area of a window as its own painting draws it (WM_PRINTCLIENT into a bitmap), so
