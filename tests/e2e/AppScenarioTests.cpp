@@ -351,24 +351,14 @@ TEST_F(AppScenario, AnUnreadableTableIsKeptAsideAndNotOverwritten) {
 TEST_F(AppScenario, ANonNumericDelayShowsTheConversionErrorAndLosesNoCell) {
     WriteRawValue(UserRoot(), kSettingsKey, "chkAutoImport", REG_DWORD, DwordBytes(0));
     WriteRawValue(UserRoot(), kSettingsKey, "chkEnabled", REG_DWORD, DwordBytes(0));
-    const std::vector<std::vector<std::string>> table = {
-        kHeaderRow,
+    const Rows items = {
         {"+", "First", "C:\\first.exe", "", "5", "Click"},
         {"+", "Second", "C:\\second.exe", "/b", "6", "Click"},
         {"-", "Third", "C:\\third.exe", "", "7", "Click"},
     };
-    std::string text =
-        "{Row 0= This comment, Row 1= RowCount, Row 2= ColCount, Row 4^= Columns width, Row 4+ColCount= "
-        "Content. The colums are separated by a \"space vertical space\" marker. This means thea the last "
-        "element should also end with a \"space vertical space\" "
-        "marker.}\r\n4\r\n6\r\n53\r\n71\r\n283\r\n80\r\n"
-        "80\r\n35\r\n";
-    for (const auto& row : table) {
-        for (const std::string& cell : row)
-            text += cell + " | ";
-        text += "\r\n";
-    }
-    WriteDataFile(TableFile(), text);
+    Rows table = items;
+    table.insert(table.begin(), kHeaderRow);
+    WriteDataFile(TableFile(), TableFileText(items));
 
     Process app = StartSequora();
     MainWindow main = WaitForMainWindow(app);
@@ -400,12 +390,77 @@ TEST_F(AppScenario, ANonNumericDelayShowsTheConversionErrorAndLosesNoCell) {
     EXPECT_EQ(rows[0], kHeaderRow);
     std::vector<std::vector<std::string>> expected(table.begin() + 1, table.end());
     expected[1][4] = "soon";
-    std::vector<std::vector<std::string>> items(rows.begin() + 1, rows.end());
-    std::sort(items.begin(), items.end());
+    std::vector<std::vector<std::string>> shown(rows.begin() + 1, rows.end());
+    std::sort(shown.begin(), shown.end());
     std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(items, expected);
+    EXPECT_EQ(shown, expected);
     // The program goes on: its buttons still answer.
     EXPECT_TRUE(ClickButton(main.Button("Add new")));
     EXPECT_TRUE(WaitUntil([&] { return main.Rows().size() == table.size() + 1; }, 5000));
     CloseAndWait(app, main);
+}
+
+// The backup script is a real way back: run by cmd, each line starts exactly its row's program
+// with its arguments, none waiting for the one before, and cmd's special characters in them stay
+// text (a parameter holding "& something" starts no "something").
+TEST_F(AppScenario, TheBackupScriptStartsExactlyEachRowsProgram) {
+    WriteRawValue(UserRoot(), kSettingsKey, "chkAutoImport", REG_DWORD, DwordBytes(0));
+    WriteRawValue(UserRoot(), kSettingsKey, "chkEnabled", REG_DWORD, DwordBytes(0));
+    const std::string one = Recorder("one");
+    const std::string two = Recorder("two & more");
+    const std::string three = Recorder("100%");
+    const Rows items = {
+        {"+", "One", one, " first & echo injected > injected.txt", "5", "Click"},
+        {"-", "Two", two, " a|b <c> ^d %PATH% 50%", "6", "Click"},
+        {"+", "Three", three, "", "7", ""},
+    };
+    WriteDataFile(TableFile(), TableFileText(items));
+
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    ASSERT_TRUE(ClickButton(main.Button("Create backup")));
+    ASSERT_TRUE(WaitUntil([&] { return main.StatusText().rfind("Backup created to ", 0) == 0; }, 5000));
+    const std::string script = main.StatusText().substr(std::string("Backup created to ").size());
+    CloseAndWait(app, main);
+
+    LaunchOptions options;
+    options.arguments = "/c \"" + script + "\" < nul";
+    options.workingDirectory = ProgramFolder();
+    options.environment.emplace_back("SEQUORA_LAUNCH_LOG", LaunchLogPath());
+    char system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(system, MAX_PATH), 0u);
+    Process cmd = Process::Start(std::string(system) + "\\cmd.exe", options);
+    ASSERT_TRUE(cmd.WaitForExit(30000).has_value());
+    ASSERT_TRUE(WaitUntil([&] { return ReadLaunches(LaunchLogPath()).size() >= 3; }, 15000));
+    Sleep(500);
+
+    // What each program got is what starting the row itself gives it: its path and its parameters
+    // as one command line.
+    std::vector<Launch> launches = ReadLaunches(LaunchLogPath());
+    std::sort(launches.begin(), launches.end(),
+              [](const Launch& a, const Launch& b) { return Lowered(a.program) < Lowered(b.program); });
+    ASSERT_EQ(launches.size(), 3u);
+    auto argumentsOf = [](const std::string& params) {
+        std::vector<std::string> arguments;
+        int count = 0;
+        if (LPWSTR* argv = CommandLineToArgvW(FromUtf8("x.exe" + params).c_str(), &count)) {
+            for (int i = 1; i < count; ++i)
+                arguments.push_back(Utf8(argv[i]));
+            LocalFree(argv);
+        }
+        return arguments;
+    };
+    EXPECT_EQ(Lowered(launches[0].program), Lowered(three));
+    EXPECT_EQ(launches[0].arguments, std::vector<std::string>{});
+    EXPECT_EQ(Lowered(launches[1].program), Lowered(one));
+    EXPECT_EQ(launches[1].arguments, argumentsOf(" first & echo injected > injected.txt"));
+    EXPECT_EQ(Lowered(launches[2].program), Lowered(two));
+    // %PATH% is the environment's, as starting the item expands it; the lone "%" stays one.
+    std::vector<std::string> expected = argumentsOf(" a|b <c> ^d %PATH% 50%");
+    char path[32768];
+    ASSERT_GT(GetEnvironmentVariableA("PATH", path, sizeof path), 0u);
+    expected[3] = path;
+    EXPECT_EQ(launches[2].arguments, expected);
+    EXPECT_FALSE(testsupport::ReadWholeFile(ProgramFolder() + "injected.txt").has_value());
 }

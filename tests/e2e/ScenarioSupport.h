@@ -27,6 +27,26 @@ constexpr DWORD kBoxTimeoutMs = 15000;
 inline const std::vector<std::string> kHeaderRow = {"Enabled",    "Name",  "Full path",
                                                     "Parameters", "Delay", "Ask Google"};
 
+using Rows = std::vector<std::vector<std::string>>;
+
+// A table file as the program writes it: comment, row and column counts, the six widths, then
+// every row with each cell followed by the separator.
+inline std::string TableFileText(const Rows& items) {
+    std::string text = "{the table of start up objects}\r\n";
+    text += std::to_string(items.size() + 1) + "\r\n6\r\n";
+    for (int width : {53, 71, 283, 80, 80, 35})
+        text += std::to_string(width) + "\r\n";
+    auto addRow = [&text](const std::vector<std::string>& row) {
+        for (const std::string& cell : row)
+            text.append(cell).append(" | ");
+        text += "\r\n";
+    };
+    addRow(kHeaderRow);
+    for (const auto& item : items)
+        addRow(item);
+    return text;
+}
+
 // The value names of a key, sorted; none when the key cannot be opened.
 inline std::vector<std::string> ValueNames(HKEY root, const std::string& path) {
     std::vector<std::string> names;

@@ -514,6 +514,11 @@ TEST_F(TakeOver, NamesOutsideTheAnsiCodePageSurviveEverything) {
     const auto before = std::make_pair(ValuesOf(UserRoot(), kRunKey), FilesOf(StartupFolder()));
 
     ImportThenStartEverything(2);
+    // The table shows them as they are, to a screen reader as to the eye.
+    ASSERT_EQ(rowsAfterImport_.size(), 3u);
+    EXPECT_EQ(rowsAfterImport_[1][1], valueName);
+    EXPECT_EQ(rowsAfterImport_[1][2], program);
+    EXPECT_EQ(rowsAfterImport_[2][2], japanese);
     const std::string table = testsupport::ReadWholeFile(TableFile()).value_or("");
     EXPECT_NE(table.find(" | " + valueName + " | " + program + " |  " + argument + " | "), std::string::npos)
         << table;
