@@ -159,6 +159,8 @@ void SeedRegistry(const Settings& settings) {
         CreateKey(root + "\\HKCU\\" + kSettingsKey, key);
         WriteDword(key.Get(), "chkEnabled", settings.enabled ? 1 : 0);
         WriteDword(key.Get(), "chkAutoImport", 1);
+        // The user confirmed an import once: the start imports by itself, as at every log-on.
+        WriteDword(key.Get(), "ImportConfirmed", 1);
         WriteDword(key.Get(), "chkMinimized", 0);
         WriteDword(key.Get(), "chkAutoClose", settings.autoClose ? 1 : 0);
         WriteDword(key.Get(), "chkStartSelf", 1);
@@ -225,8 +227,8 @@ void RemoveTree(const std::string& folder) {
     RemoveDirectoryA(folder.c_str());
 }
 
-// A scratch folder holding a private copy of sequora.exe (the program keeps its table, log and
-// backups next to itself where it may write) and the redirected shell folders.
+// A scratch folder holding a private copy of sequora.exe and the redirected shell folders, whose
+// roaming application data holds the program's table, log and backups.
 class Sandbox {
   public:
     Sandbox() {
@@ -235,7 +237,8 @@ class Sandbox {
             Fail("no temporary folder");
         root_ = std::string(temp) + "sequora-bench-" + std::to_string(GetCurrentProcessId());
         RemoveTree(root_);
-        for (const std::string& folder : {root_, AppFolder(), FoldersRoot()})
+        for (const std::string& folder :
+             {root_, AppFolder(), FoldersRoot(), FoldersRoot() + "\\AppData", DataFolder()})
             if (!CreateDirectoryA(folder.c_str(), nullptr))
                 Fail("cannot create " + folder);
         if (!CopyFileA(HostPathToWindows(SEQUORA_EXE).c_str(), Program().c_str(), FALSE))
@@ -251,7 +254,8 @@ class Sandbox {
     std::string AppFolder() const { return root_ + "\\app"; }
     std::string FoldersRoot() const { return root_ + "\\folders"; }
     std::string Program() const { return AppFolder() + "\\sequora.exe"; }
-    std::string TableFile() const { return AppFolder() + "\\StartUpObjects.bin"; }
+    std::string DataFolder() const { return FoldersRoot() + "\\AppData\\Sequora"; }
+    std::string TableFile() const { return DataFolder() + "\\StartUpObjects.bin"; }
     std::string File(const std::string& name) const { return root_ + "\\" + name; }
 
     // The environment variables that point the program at this sandbox, for the children only.
