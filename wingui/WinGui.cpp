@@ -153,7 +153,7 @@ void RegisterOwnClass(const std::string& className, WNDPROC proc, UINT classStyl
     wc.style = classStyle;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = className.c_str();
     if (!RegisterClassExA(&wc))
         throw EOSError("Cannot register the window class '" + className + "' (error " +
@@ -1298,28 +1298,28 @@ void TScreen::SetCursor(TCursor cursor) {
 }
 
 HCURSOR CursorHandle(TCursor cursor) {
-    int id = 32512;  // IDC_ARROW
+    LPCSTR id = IDC_ARROW;
     switch (cursor) {
         case crHandPoint:
-            id = 32649;  // IDC_HAND
+            id = IDC_HAND;
             break;
         case crHourGlass:
-            id = 32514;  // IDC_WAIT
+            id = IDC_WAIT;
             break;
         case crIBeam:
-            id = 32513;
+            id = IDC_IBEAM;
             break;
         case crSizeWE:
-            id = 32644;
+            id = IDC_SIZEWE;
             break;
         case crSizeNS:
-            id = 32645;
+            id = IDC_SIZENS;
             break;
         case crCross:
-            id = 32515;
+            id = IDC_CROSS;
             break;
         default:
             break;
     }
-    return LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
+    return LoadCursorA(nullptr, id);
 }

@@ -2,6 +2,8 @@
 // its message loop and global error handler.
 #include "wingui/WinGui.h"
 
+#include <shellscalingapi.h>
+
 #include <algorithm>
 #include <typeinfo>
 
@@ -9,10 +11,6 @@
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 namespace {
 
@@ -34,8 +32,7 @@ BOOL CALLBACK FirstIconGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
 HICON ProgramIcon(int size) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     LPSTR name = nullptr;
-    EnumResourceNamesA(instance, MAKEINTRESOURCEA(14), FirstIconGroup,  // RT_GROUP_ICON
-                       reinterpret_cast<LONG_PTR>(&name));
+    EnumResourceNamesA(instance, RT_GROUP_ICON, FirstIconGroup, reinterpret_cast<LONG_PTR>(&name));
     if (!name)
         return nullptr;
     return static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, size, size, LR_SHARED));
@@ -443,15 +440,15 @@ void TApplication::Initialize() {
 
     // Per-monitor DPI awareness where the system has it; the manifest may have set it already,
     // and then these calls fail harmlessly.
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    using SetAwarenessFn = HRESULT(WINAPI*)(int);
+    using SetContextFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    using SetAwarenessFn = HRESULT(WINAPI*)(PROCESS_DPI_AWARENESS);
     using SetAwareFn = BOOL(WINAPI*)();
     if (auto setContext = GetProc<SetContextFn>("user32.dll", "SetProcessDpiAwarenessContext")) {
-        if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))  // per monitor v2
+        if (setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
             return;
     }
     if (auto setAwareness = GetProc<SetAwarenessFn>("shcore.dll", "SetProcessDpiAwareness")) {
-        if (SUCCEEDED(setAwareness(2)))  // per monitor
+        if (SUCCEEDED(setAwareness(PROCESS_PER_MONITOR_DPI_AWARE)))
             return;
     }
     if (auto setAware = GetProc<SetAwareFn>("user32.dll", "SetProcessDPIAware"))
