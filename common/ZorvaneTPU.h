@@ -81,6 +81,14 @@ bool IsElevated();
 bool IsInAdminGroup();
 bool HasAdminRights();
 
+// ---- Code pages --------------------------------------------------------------------------------
+// The program's 8-bit texts are in the process's ANSI code page (CP_ACP), which the manifest may
+// make UTF-8. Windows' 8-bit entry points of user32 read them so, GDI's do not (it takes the
+// system's code page): text for GDI goes through AnsiToWide. Bytes the code page does not know
+// become U+FFFD.
+std::wstring AnsiToWide(const std::string& text);
+std::string AnsiToUtf8(const std::string& text);
+
 // ---- Shell open -------------------------------------------------------------------------------
 [[nodiscard]] bool ExecuteFile(const std::string& target, const std::string& params = {});
 

@@ -1,5 +1,5 @@
-// Shell helpers: shell folders, shortcut targets, the program's own path and version, and
-// opening things through the shell.
+// Shell helpers: shell folders, shortcut targets, the program's own path and version, the code-page
+// conversions of the program's 8-bit texts, and opening things through the shell.
 #include "common/ZorvaneTPU.h"
 #include "common/ZorvaneTPU_Win32.h"
 
@@ -19,17 +19,6 @@ namespace {
     std::snprintf(code, sizeof(code), "%08lX", static_cast<unsigned long>(result));
     throw EOSError(std::string(what) + " failed. System Error.  Code: 0x" + code + ".\r\n" +
                    SystemErrorText(static_cast<DWORD>(result)));
-}
-
-std::wstring ToWide(const std::string& text) {
-    if (text.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (length <= 0)
-        return {};
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
 }
 
 }  // namespace
@@ -56,7 +45,7 @@ std::string ResolveShortcut(const std::string& fileName) {
     if (FAILED(result))
         RaiseComError("Taking the shell link's IPersistFile", result);
 
-    std::wstring wideName = ToWide(fileName);
+    std::wstring wideName = AnsiToWide(fileName);
     if (wideName.empty() || FAILED(file->Load(wideName.c_str(), STGM_READ)))
         return {};
     // Larger than any Windows path, so that no stored target can be cut short.
@@ -66,6 +55,31 @@ std::string ResolveShortcut(const std::string& fileName) {
     if (result != S_OK)
         return {};
     return std::string(target.data());
+}
+
+std::wstring AnsiToWide(const std::string& text) {
+    if (text.empty())
+        return {};
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0)
+        return {};
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::string AnsiToUtf8(const std::string& text) {
+    const std::wstring wide = AnsiToWide(text);
+    if (wide.empty())
+        return {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (length <= 0)
+        return {};
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
+                        nullptr);
+    return utf8;
 }
 
 bool ExecuteFile(const std::string& target, const std::string& params) {

@@ -10,7 +10,7 @@
 #include <map>
 #include <set>
 
-#include "common/ZorvaneText.h"
+#include "common/ZorvaneTPU.h"
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
@@ -305,23 +305,28 @@ void TCanvas::LineTo(int x, int y) {
     ::LineTo(dc_, x, y);
 }
 
+// Text reaches GDI as UTF-16: its 8-bit entry points decode with the system's code page, not the
+// process's one the program's texts are in.
 void TCanvas::TextOut(int x, int y, const std::string& text) {
     Apply();
     SetBkMode(dc_, TRANSPARENT);
-    ::TextOutA(dc_, x, y, text.data(), static_cast<int>(text.size()));
+    const std::wstring wide = AnsiToWide(text);
+    ::TextOutW(dc_, x, y, wide.data(), static_cast<int>(wide.size()));
 }
 
 void TCanvas::TextRect(const RECT& rect, int x, int y, const std::string& text) {
     Apply();
     ::FillRect(dc_, &rect, brush_);
     SetBkMode(dc_, TRANSPARENT);
-    ExtTextOutA(dc_, x, y, ETO_CLIPPED, &rect, text.data(), static_cast<UINT>(text.size()), nullptr);
+    const std::wstring wide = AnsiToWide(text);
+    ExtTextOutW(dc_, x, y, ETO_CLIPPED, &rect, wide.data(), static_cast<UINT>(wide.size()), nullptr);
 }
 
 SIZE TCanvas::TextExtent(const std::string& text) {
     Apply();
     SIZE size = {0, 0};
-    GetTextExtentPoint32A(dc_, text.data(), static_cast<int>(text.size()), &size);
+    const std::wstring wide = AnsiToWide(text);
+    GetTextExtentPoint32W(dc_, wide.data(), static_cast<int>(wide.size()), &size);
     return size;
 }
 
@@ -336,7 +341,8 @@ COLORREF TCanvas::PixelAt(int x, int y) const {
 int TCanvas::DrawTextRect(RECT& rect, const std::string& text, UINT format) {
     Apply();
     SetBkMode(dc_, TRANSPARENT);
-    return ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &rect, format);
+    const std::wstring wide = AnsiToWide(text);
+    return ::DrawTextW(dc_, wide.data(), static_cast<int>(wide.size()), &rect, format);
 }
 
 void DrawBevel(TCanvas& canvas, RECT& rect, TBevelCut kind, int width) {

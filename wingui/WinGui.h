@@ -122,6 +122,7 @@ struct TFont {
 
 // Drawing on a device context, with a brush, a pen and a font of its own. Coordinates are device
 // pixels. The canvas selects its objects into the DC and restores the DC's own on destruction.
+// Texts are in the process's ANSI code page, as everywhere in the program.
 class TCanvas {
   public:
     explicit TCanvas(HDC dc);
@@ -149,7 +150,7 @@ class TCanvas {
     SIZE TextExtent(const std::string& text);
     void Pixel(int x, int y, TColor color);
     COLORREF PixelAt(int x, int y) const;
-    // DrawTextA with the canvas font and colour, transparent background (DT_CALCRECT measures).
+    // DrawText with the canvas font and colour, transparent background (DT_CALCRECT measures).
     int DrawTextRect(RECT& rect, const std::string& text, UINT format);
 
   private:

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "common/ZorvaneTPU.h"
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
@@ -156,9 +157,9 @@ void TLabel::AdjustSize() {
         return;
     GdiObject<HFONT> font(CreateFontFor(Font(), 96));
     HGDIOBJ old = SelectObject(screen.Dc(), font.Get());
-    const std::string text = Caption().empty() ? std::string(" ") : Caption();
+    const std::wstring text = AnsiToWide(Caption().empty() ? std::string(" ") : Caption());
     RECT rect = {0, 0, 0, 0};
-    DrawTextA(screen.Dc(), text.data(), static_cast<int>(text.size()), &rect,
+    DrawTextW(screen.Dc(), text.data(), static_cast<int>(text.size()), &rect,
               DT_CALCRECT | DT_LEFT | DT_EXPANDTABS);
     SelectObject(screen.Dc(), old);
     SetBounds(Left(), Top(), rect.right - rect.left, rect.bottom - rect.top);

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <typeinfo>
 
-#include "common/ZorvaneText.h"
+#include "common/ZorvaneTPU.h"
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
@@ -313,13 +313,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 }
                 if (header->code == TTN_GETDISPINFOW) {
                     auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-                    const std::string text = control ? HintTextFor(*control) : std::string();
-                    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                                           static_cast<int>(text.size()), nullptr, 0);
-                    hintTextW_.assign(static_cast<size_t>(std::max(length, 0)), L'\0');
-                    if (length > 0)
-                        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                            hintTextW_.data(), length);
+                    hintTextW_ = AnsiToWide(control ? HintTextFor(*control) : std::string());
                     info->lpszText = hintTextW_.data();
                     info->szText[0] = L'\0';
                     info->hinst = nullptr;
