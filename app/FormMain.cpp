@@ -533,7 +533,11 @@ void TFrmMain::GridSelectCell(TObject*, int col, int row, bool&) {
         std::string term = GetItemName(row);
         if (term.empty())
             term = ExtractFileName(GetItemPath(row));
-        (void)ExecuteFile(kSearchAddress + term);
+        // The term as its UTF-8 bytes, percent-encoded: "&", "#", "+" or blanks in a name would
+        // otherwise change the search or cut the address short.
+        std::string address = kSearchAddress;
+        address += PercentEncode(AnsiToUtf8(term));
+        (void)ExecuteFile(address);
     }
 }
 
