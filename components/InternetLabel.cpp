@@ -19,6 +19,7 @@ seams::LinkShellExecuteProc seams::SetLinkShellExecute(LinkShellExecuteProc proc
 }
 
 TInternetLabel::TInternetLabel(TComponent* owner) : TLabel(owner) {
+    SetTabStop(true);
     SetCursor(crHandPoint);
     SetFontColor(notVisitedColor_);
     SetFontStyle(0);
@@ -89,4 +90,34 @@ void TInternetLabel::MouseLeave() {
     SetFontColor(visited_ ? visitedColor_ : notVisitedColor_);
     if (OnMouseLeave)
         OnMouseLeave(this);
+}
+
+void TInternetLabel::Paint(TCanvas& canvas) {
+    TLabel::Paint(canvas);
+    if (!Focused() || FocusCuesHidden())
+        return;
+    RECT rect = {0, 0, Scale(Width()), Scale(Height())};
+    if (HandleAllocated())
+        GetClientRect(Handle(), &rect);
+    DrawFocusRect(canvas.Handle(), &rect);
+}
+
+LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            Invalidate();
+            break;
+        case WM_KEYDOWN: {
+            constexpr LPARAM kRepeat = 1 << 30;  // a held key opens the link once
+            if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & kRepeat)) {
+                Click();
+                return 0;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return TLabel::WndProc(msg, wParam, lParam);
 }

@@ -1,6 +1,8 @@
 // TInternetLabel: a label that behaves as a hyperlink. One colour until its link has been
 // opened, another afterwards, a third while the mouse is over it (underlined then too), the hand
-// cursor, and a click opens Link through the shell's default action.
+// cursor, and a click opens Link through the shell's default action. It is a tab stop: Enter or
+// Space opens the link as a click does, and a focus rectangle shows while it has the focus and
+// the window shows focus cues.
 #pragma once
 
 #include <functional>
@@ -43,6 +45,8 @@ class TInternetLabel : public TLabel {
     void Click() override;
     void MouseEnter() override;
     void MouseLeave() override;
+    void Paint(TCanvas& canvas) override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
   private:
     std::string link_;

@@ -650,6 +650,15 @@ int TControl::Unscale(int value) const {
     return MulDiv(value, 96, Dpi());
 }
 
+void TControl::SetFocus() {
+    if (HWND hwnd = Handle())
+        ::SetFocus(hwnd);
+}
+
+bool TControl::Focused() const {
+    return hwnd_ && GetFocus() == hwnd_;
+}
+
 void TControl::Invalidate() {
     if (hwnd_)
         InvalidateRect(hwnd_, nullptr, TRUE);
@@ -719,6 +728,10 @@ void TControl::CreateWnd() {
         classProc_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlWndProc)));
     }
+    // A window made after the form's UI state was set starts with it, as the system's own do.
+    if (parentWnd)
+        uiState_ = static_cast<WORD>(SendMessageA(parentWnd, WM_QUERYUISTATE, 0, 0) &
+                                     (UISF_HIDEFOCUS | UISF_HIDEACCEL));
     ApplyFont();
     if (Dpi() != dpi)
         ApplyBounds();
@@ -995,6 +1008,30 @@ LRESULT TControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CAPTURECHANGED:
             clicked_ = false;
             break;
+        case WM_CHANGEUISTATE:
+            // A child's request goes up to the form, which decides (see TForm).
+            if (!topLevel_ && !classProc_ && parent_ && parent_->hwnd_)
+                return SendMessageA(parent_->hwnd_, WM_CHANGEUISTATE, wParam, lParam);
+            break;
+        case WM_UPDATEUISTATE: {
+            const WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            const WORD old = uiState_;
+            if (LOWORD(wParam) == UIS_SET)
+                uiState_ |= flags;
+            else if (LOWORD(wParam) == UIS_CLEAR)
+                uiState_ &= static_cast<WORD>(~flags);
+            if (classProc_)
+                break;  // a standard control keeps its own state and repaints itself
+            for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                SendMessageA(child, WM_UPDATEUISTATE, wParam, lParam);
+            if (uiState_ != old && PaintsItself())
+                Invalidate();
+            return 0;
+        }
+        case WM_QUERYUISTATE:
+            if (!classProc_)
+                return uiState_;
+            break;
         case WM_DESTROY:
             if (!topLevel_)
                 if (TForm* form = ParentForm())
@@ -1069,15 +1106,6 @@ void TWinControl::SetTabStop(bool value) {
     }
 }
 
-void TWinControl::SetFocus() {
-    if (HWND hwnd = Handle())
-        ::SetFocus(hwnd);
-}
-
-bool TWinControl::Focused() const {
-    return hwnd_ && GetFocus() == hwnd_;
-}
-
 namespace {
 
 // Window controls by tab order (unset orders last, in placement order), then graphic controls.
@@ -1110,14 +1138,14 @@ void TWinControl::ApplyTabOrder() {
     }
 }
 
-void TWinControl::CollectTabList(std::vector<TWinControl*>& list) {
+void TWinControl::CollectTabList(std::vector<TControl*>& list) {
     for (TControl* control : TabSorted(controls_)) {
-        if (!control->IsWindowControl() || !control->visible_ || !control->enabled_)
+        if (!control->visible_ || !control->enabled_)
             continue;
-        auto* child = static_cast<TWinControl*>(control);
-        if (child->tabStop_ && child->hwnd_)
-            list.push_back(child);
-        child->CollectTabList(list);
+        if (control->IsTabStop() && control->hwnd_)
+            list.push_back(control);
+        if (control->IsWindowControl())
+            static_cast<TWinControl*>(control)->CollectTabList(list);
     }
 }
 

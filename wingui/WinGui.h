@@ -8,8 +8,16 @@
 //
 // Graphic controls (labels, images, the scanner bar) are realised as child windows too, for
 // painting and hit testing, but the framework treats them as non-window controls
-// (IsWindowControl() is false): they take no focus and are not double-buffered on request.
-// They are painted into their parent's buffer when the parent is double-buffered.
+// (IsWindowControl() is false): they hold no children and are not double-buffered on request,
+// and they take the focus only when they are tab stops themselves (a link label). They are
+// painted into their parent's buffer when the parent is double-buffered.
+//
+// Keyboard: Tab and Shift+Tab move among the tab stops (TApplication::PreTranslate); Enter or
+// Space presses a focused button or toggles a focused check box. Focus rectangles and accelerator
+// underlines follow the window's UI state as in dialog boxes: a form starts with UIS_INITIALIZE
+// (hidden unless the system always shows them), and keyboard navigation clears UISF_HIDEFOCUS
+// (Tab) and UISF_HIDEACCEL (Alt). The framework's own windows keep that state themselves and pass
+// WM_UPDATEUISTATE on to their children, which Wine's default handling does not do.
 //
 // Coordinates: bounds (Left, Top, Width, Height, ClientWidth) are 96-dpi pixels; the canvas, the
 // mouse handlers (MouseDown x, y ...) and ScreenToClient use the window's device pixels.
@@ -267,6 +275,12 @@ class TControl : public TComponent {
     void Repaint();                            // invalidate and paint now
     POINT ScreenToClient(POINT screen) const;  // device pixels
 
+    // True for the controls Tab reaches: window controls with TabStop, and graphic controls that
+    // are tab stops themselves.
+    virtual bool IsTabStop() const { return false; }
+    void SetFocus();
+    bool Focused() const;
+
   protected:
     struct CreateParams {
         std::string className;  // a registered or system class ("BUTTON", "msctls_statusbar32")
@@ -299,6 +313,10 @@ class TControl : public TComponent {
     virtual void BoundsChanged() {}
     // Paints what the parent shows under this control, for see-through controls.
     void PaintParentBackground(TCanvas& canvas);
+    // The window's UI state (WM_QUERYUISTATE): whether focus rectangles and accelerator underlines
+    // are hidden now.
+    bool FocusCuesHidden() const { return (uiState_ & UISF_HIDEFOCUS) != 0; }
+    bool AcceleratorsHidden() const { return (uiState_ & UISF_HIDEACCEL) != 0; }
     // Own-class controls capture the mouse on a left press and run Click when it is released
     // over them; subclasses that click some other way switch this off.
     bool clickOnMouseUp_ = true;
@@ -338,6 +356,7 @@ class TControl : public TComponent {
     TCursor cursor_ = crDefault;
     HFONT hfont_ = nullptr;
     bool mouseInside_ = false;
+    WORD uiState_ = 0;  // UISF_HIDEFOCUS | UISF_HIDEACCEL
     // Anchor rules: the distances to the parent's edges when the anchors were set.
     int anchorRight_ = 0, anchorBottom_ = 0, anchorParentWidth_ = 0, anchorParentHeight_ = 0;
 };
@@ -356,8 +375,7 @@ class TWinControl : public TControl {
     void SetTabOrder(int order);  // orders the window among its siblings (Tab moves in this order)
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool value);
-    void SetFocus();
-    bool Focused() const;
+    bool IsTabStop() const override { return tabStop_; }
     // Tab moves the focus among the TabStop controls of a form in TabOrder, parent by parent.
     // A control that wants the Tab key (or arrows, characters) answers WM_GETDLGCODE.
     // Lays the children out by Align and Anchors (called when the client size changes).
@@ -377,7 +395,7 @@ class TWinControl : public TControl {
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void ApplyTabOrder();
-    void CollectTabList(std::vector<TWinControl*>& list);
+    void CollectTabList(std::vector<TControl*>& list);
     void PaintBuffered();
     std::vector<TControl*> controls_;
     bool aligning_ = false;
@@ -396,13 +414,20 @@ class TCustomControl : public TWinControl {
     bool PaintsItself() const override { return true; }
 };
 
-// A non-window control that paints itself (see the note at the top).
+// A non-window control that paints itself (see the note at the top). As a tab stop it comes
+// after its parent's window controls, in placement order.
 class TGraphicControl : public TControl {
   public:
     explicit TGraphicControl(TComponent* owner);
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool value) { tabStop_ = value; }
+    bool IsTabStop() const override { return tabStop_; }
 
   protected:
     bool PaintsItself() const override { return true; }
+
+  private:
+    bool tabStop_ = false;
 };
 
 // ---- Standard controls ----------------------------------------------------------------------
@@ -433,6 +458,7 @@ class TPanel : public TCustomControl {
 // bvLowered, highlight over shadow for bvRaised and bvSpace. bvNone draws nothing.
 void DrawBevel(TCanvas& canvas, RECT& rect, TBevelCut kind, int width);
 
+// A push button; Enter or Space presses it when it has the focus.
 class TButton : public TWinControl {
   public:
     explicit TButton(TComponent* owner);
@@ -448,6 +474,7 @@ class TButton : public TWinControl {
 };
 
 // A check box whose Checked setter runs OnClick whenever it changes the state, as a click does.
+// Enter or Space toggles it when it has the focus.
 class TCheckBox : public TWinControl {
   public:
     explicit TCheckBox(TComponent* owner);
@@ -640,8 +667,8 @@ class TApplication {
 
     // Runs OnDestroy of every form and deletes them, newest first (Run does this at its end).
     void DestroyForms();
-    // The keyboard handling the message loop does before dispatching (Tab among tab stops);
-    // true when the message was used up.
+    // The keyboard handling the message loop does before dispatching: Tab among tab stops, and
+    // the focus cues the keyboard shows; true when the message was used up.
     bool PreTranslate(MSG& msg);
 
   private:

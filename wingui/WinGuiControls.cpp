@@ -79,11 +79,27 @@ void TButton::FillCreateParams(CreateParams& params) {
     params.exStyle = 0;
 }
 
+namespace {
+
+// Enter on a focused button or check box presses it, as Space does on its own; a held key's
+// repeats do not. BM_CLICK gives the same notification and check-state change as a click.
+bool PressOnEnter(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    constexpr LPARAM kRepeat = 1 << 30;  // the key was already down
+    if (msg != WM_KEYDOWN || wParam != VK_RETURN || (lParam & kRepeat))
+        return false;
+    SendMessageA(hwnd, BM_CLICK, 0, 0);
+    return true;
+}
+
+}  // namespace
+
 LRESULT TButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == CN_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         Click();
         return 0;
     }
+    if (PressOnEnter(hwnd_, msg, wParam, lParam))
+        return 0;
     return TWinControl::WndProc(msg, wParam, lParam);
 }
 
@@ -123,6 +139,8 @@ LRESULT TCheckBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         Click();
         return 0;
     }
+    if (PressOnEnter(hwnd_, msg, wParam, lParam))
+        return 0;
     return TWinControl::WndProc(msg, wParam, lParam);
 }
 
@@ -170,7 +188,7 @@ void TLabel::Paint(TCanvas& canvas) {
     RECT rect = {0, 0, Scale(Width()), Scale(Height())};
     if (hwnd_)
         GetClientRect(hwnd_, &rect);
-    const UINT format = DT_LEFT | DT_EXPANDTABS;
+    const UINT format = DT_LEFT | DT_EXPANDTABS | (AcceleratorsHidden() ? DT_HIDEPREFIX : 0);
     if (Enabled()) {
         canvas.DrawTextRect(rect, Caption(), format);
         return;

@@ -120,6 +120,9 @@ void TForm::AfterCreateWnd() {
     }
     ReadBoundsFromWindow();
     TWinControl::AfterCreateWnd();
+    // As a dialog box starts: focus cues hidden until the keyboard is used, unless the system
+    // always shows them.
+    SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
 }
 
 void TForm::RegisterHint(TControl* control) {
@@ -276,7 +279,7 @@ void TForm::DoDestroy() {
 }
 
 bool TForm::SelectNext(bool forward) {
-    std::vector<TWinControl*> list;
+    std::vector<TControl*> list;
     CollectTabList(list);
     if (list.empty())
         return false;
@@ -373,6 +376,28 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (SelectNext(true))
                 return 0;
             break;
+        case WM_CHANGEUISTATE: {
+            // Decided here rather than by the default handling, which Wine does not implement;
+            // the change reaches every control through WM_UPDATEUISTATE.
+            WORD action = LOWORD(wParam);
+            WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            BOOL alwaysShow = FALSE;
+            SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &alwaysShow, 0);
+            if (action == UIS_INITIALIZE) {
+                action = alwaysShow ? UIS_CLEAR : UIS_SET;
+                flags = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+            } else if (alwaysShow && action == UIS_SET) {
+                return 0;
+            }
+            WORD wanted = uiState_;
+            if (action == UIS_SET)
+                wanted |= flags;
+            else if (action == UIS_CLEAR)
+                wanted &= static_cast<WORD>(~flags);
+            if (wanted != uiState_)
+                SendMessageA(hwnd_, WM_UPDATEUISTATE, MAKEWPARAM(action, flags), 0);
+            return 0;
+        }
         case WM_DPICHANGED: {
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -455,16 +480,24 @@ void TApplication::SetTitle(const std::string& title) {
 }
 
 bool TApplication::PreTranslate(MSG& msg) {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || GetKeyState(VK_CONTROL) < 0 ||
-        GetKeyState(VK_MENU) < 0)
+    const bool alt = msg.message == WM_SYSKEYDOWN && msg.wParam == VK_MENU;
+    const bool tab = msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+                     GetKeyState(VK_MENU) >= 0;
+    if (!alt && !tab)
         return false;
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     auto* form = dynamic_cast<TForm*>(TControl::FromHandle(root));
     if (!form)
         return false;
+    if (alt) {
+        // Alt shows the accelerator underlines (and the focus), as in dialog boxes; the key goes on.
+        SendMessageA(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
+        return false;
+    }
     const LRESULT code = SendMessageA(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
     if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
         return false;
+    SendMessageA(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     return form->SelectNext(GetKeyState(VK_SHIFT) >= 0);
 }
 
