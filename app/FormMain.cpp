@@ -142,6 +142,7 @@ void TFrmMain::CreateControls() {
     // The side bar.
     Scanner = new TKITScanner(this);
     place(Scanner, pnlAds, "Scanner", 28, 6, 73, 17);
+    Scanner->SetAccessibleName("Start-up sequence");
 
     btnStop = new TButton(this);
     place(btnStop, pnlAds, "btnStop", 17, 27, 93, 28);

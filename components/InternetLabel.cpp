@@ -1,6 +1,7 @@
 // The hyperlink label.
 #include "components/InternetLabel.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cstdint>
@@ -32,9 +33,12 @@ void TInternetLabel::SetLink(const std::string& link) {
 }
 
 void TInternetLabel::SetVisited(bool value) {
+    const bool changed = value != visited_;
     visited_ = value;
     // Even under the mouse: a successful click shows the visited colour at once.
     SetFontColor(visited_ ? visitedColor_ : notVisitedColor_);
+    if (changed)
+        NotifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
 void TInternetLabel::SetVisitedColor(TColor color) {
@@ -120,4 +124,17 @@ LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return TLabel::WndProc(msg, wParam, lParam);
+}
+
+bool TInternetLabel::DescribeAccessible(TAccessibleInfo& info) const {
+    info.role = ROLE_SYSTEM_LINK;
+    info.value = link_;
+    info.defaultAction = "Jump";
+    info.state = STATE_SYSTEM_LINKED | (visited_ ? STATE_SYSTEM_TRAVERSED : 0) |
+                 (mouseOver_ ? STATE_SYSTEM_HOTTRACKED : 0);
+    return true;
+}
+
+void TInternetLabel::DoAccessibleDefaultAction() {
+    Click();
 }

@@ -47,6 +47,10 @@ class TInternetLabel : public TLabel {
     void MouseLeave() override;
     void Paint(TCanvas& canvas) override;
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Screen readers meet a link (ROLE_SYSTEM_LINK) named by the caption, with Link as its value
+    // and "Jump" as its default action, which opens it as a click does.
+    bool DescribeAccessible(TAccessibleInfo& info) const override;
+    void DoAccessibleDefaultAction() override;
 
   private:
     std::string link_;

@@ -759,6 +759,11 @@ void TControl::WindowDestroyed() {
     hwnd_ = nullptr;
     mouseInside_ = false;
     clicked_ = false;
+    if (accessible_) {
+        accessible_->Disconnect();
+        accessible_->Release();
+        accessible_ = nullptr;
+    }
 }
 
 void TControl::ApplyBounds() {
@@ -897,7 +902,13 @@ void TControl::RelayToHint(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == AccessibleObject::DefaultActionMessage()) {
+        DoAccessibleDefaultAction();
+        return 0;
+    }
     switch (msg) {
+        case WM_GETOBJECT:
+            return AnswerGetObject(wParam, lParam);
         case WM_PAINT:
             if (PaintsItself()) {
                 PaintHandler();

@@ -200,6 +200,21 @@ class TComponent : public TObject {
 
 class TWinControl;
 class TForm;
+namespace wingui_detail {
+class AccessibleObject;
+}
+
+// What a control tells screen readers (Microsoft Active Accessibility) beyond what its window's
+// standard object says. Controls that fill one in answer WM_GETOBJECT (OBJID_CLIENT) with an
+// IAccessible of their own; the others keep the system's object, which standard controls (buttons,
+// check boxes) fill from their window. Focus, visibility and availability come from the window.
+struct TAccessibleInfo {
+    long role = 0;  // ROLE_SYSTEM_*
+    std::string name;
+    std::string value;
+    std::string defaultAction;  // empty: the control has none
+    long state = 0;             // STATE_SYSTEM_* flags of the control's own
+};
 
 class TControl : public TComponent {
   public:
@@ -275,6 +290,13 @@ class TControl : public TComponent {
     void Repaint();                            // invalidate and paint now
     POINT ScreenToClient(POINT screen) const;  // device pixels
 
+    // The name screen readers give a control whose caption does not say what it is (or that has
+    // none); empty: the caption.
+    const std::string& AccessibleName() const { return accessibleName_; }
+    void SetAccessibleName(const std::string& name);
+    // Tells screen readers that what they read of the control changed (EVENT_OBJECT_STATECHANGE ...).
+    void NotifyAccessible(DWORD event);
+
     // True for the controls Tab reaches: window controls with TabStop, and graphic controls that
     // are tab stops themselves.
     virtual bool IsTabStop() const { return false; }
@@ -313,6 +335,11 @@ class TControl : public TComponent {
     virtual void BoundsChanged() {}
     // Paints what the parent shows under this control, for see-through controls.
     void PaintParentBackground(TCanvas& canvas);
+    // Screen readers: a control that describes itself fills info and answers true; it is asked
+    // again at each question. Its default action, when it has one, runs later, from the message loop,
+    // never inside the screen reader's call.
+    virtual bool DescribeAccessible(TAccessibleInfo& /*info*/) const { return false; }
+    virtual void DoAccessibleDefaultAction() {}
     // The window's UI state (WM_QUERYUISTATE): whether focus rectangles and accelerator underlines
     // are hidden now.
     bool FocusCuesHidden() const { return (uiState_ & UISF_HIDEFOCUS) != 0; }
@@ -328,7 +355,9 @@ class TControl : public TComponent {
     friend class TWinControl;
     friend class TForm;
     friend class TControlCanvas;
+    friend class wingui_detail::AccessibleObject;
     friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM) noexcept;
+    LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
     void ApplyBounds();
     void ApplyFont();
     void UpdateAnchorRules();
@@ -357,6 +386,8 @@ class TControl : public TComponent {
     HFONT hfont_ = nullptr;
     bool mouseInside_ = false;
     WORD uiState_ = 0;  // UISF_HIDEFOCUS | UISF_HIDEACCEL
+    std::string accessibleName_;
+    wingui_detail::AccessibleObject* accessible_ = nullptr;  // one reference, while the window lives
     // Anchor rules: the distances to the parent's edges when the anchors were set.
     int anchorRight_ = 0, anchorBottom_ = 0, anchorParentWidth_ = 0, anchorParentHeight_ = 0;
 };

@@ -1,5 +1,6 @@
 // The link label under Wine: colours and underline with the mouse, the click's order of steps,
-// the shell call and its result, the version box, the keyboard and its focus rectangle.
+// the shell call and its result, the version box, the keyboard and its focus rectangle, and what
+// screen readers read of it.
 #include <windows.h>
 
 #include <fstream>
@@ -10,6 +11,7 @@
 
 #include "common/ZorvaneText.h"
 #include "components/InternetLabel.h"
+#include "tests/wine/AccessibleSupport.h"
 #include "tests/wine/ComponentsTestSupport.h"
 #include "tests/wine/KeyboardSupport.h"
 
@@ -438,4 +440,29 @@ TEST_F(LinkLabelTest, KeyboardReachesTheLinkOpensItAndFramesItWhileFocused) {
         }
     }
     EXPECT_TRUE(label->Visited());
+}
+
+TEST_F(LinkLabelTest, ScreenReadersMeetALinkWhoseDefaultActionOpensIt) {
+    ProbeLabel* label = NewLabel("Online support");
+    label->SetLink("http://example.invalid/support");
+    testsupport::Accessible object(label->Handle());
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object.Role(), ROLE_SYSTEM_LINK);
+    EXPECT_EQ(object.Name(), "Online support");
+    EXPECT_EQ(object.Value(), "http://example.invalid/support");
+    EXPECT_EQ(object.DefaultAction(), "Jump");
+    EXPECT_EQ(object.State(), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED);
+    label->SetFocus();
+    EXPECT_EQ(object.State(), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSED);
+
+    ASSERT_EQ(object->accDoDefaultAction(testsupport::Accessible::Self()), S_OK);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !gShellCalls.empty(); }));
+    EXPECT_EQ(gShellCalls[0].file, "http://example.invalid/support");
+    EXPECT_TRUE(object.State() & STATE_SYSTEM_TRAVERSED) << "opened: visited";
+    label->MouseEnter();
+    EXPECT_TRUE(object.State() & STATE_SYSTEM_HOTTRACKED);
+    label->MouseLeave();
+
+    label->SetCaption("Support");
+    EXPECT_EQ(object.Name(), "Support") << "asked anew each time";
 }
