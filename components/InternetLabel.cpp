@@ -96,6 +96,12 @@ void TInternetLabel::MouseLeave() {
         OnMouseLeave(this);
 }
 
+TColor TInternetLabel::TextColor() const {
+    if (!HighContrast())
+        return Font().Color;
+    return mouseOver_ ? clHighlight : clHotLight;
+}
+
 void TInternetLabel::Paint(TCanvas& canvas) {
     TLabel::Paint(canvas);
     if (!Focused() || FocusCuesHidden())

@@ -46,6 +46,9 @@ class TInternetLabel : public TLabel {
     void MouseEnter() override;
     void MouseLeave() override;
     void Paint(TCanvas& canvas) override;
+    // In high contrast the text takes the system's link colour (COLOR_HOTLIGHT), and the
+    // selection colour (COLOR_HIGHLIGHT) under the mouse, instead of the label's own colours.
+    TColor TextColor() const override;
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     // Screen readers meet a link (ROLE_SYSTEM_LINK) named by the caption, with Link as its value
     // and "Jump" as its default action, which opens it as a click does.

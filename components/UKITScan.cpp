@@ -146,7 +146,8 @@ void TKITScanner::FullRepaint(TCanvas& canvas, int round) {
         return;
     }
 
-    colors_ = scanner::ColorsFor(scanColor_);
+    // In high contrast the LEDs take system colours: unlit as dimmed text, lit as the selection.
+    colors_ = HighContrast() ? scanner::ScanColors{clGrayText, clHighlight} : scanner::ColorsFor(scanColor_);
     layout_ = scanner::ResolveLayout(Width(), Height(), howManyLeds_, frame, widthFollowsLeds);
     for (int i = 1; i <= static_cast<int>(layout_.leds.size()); ++i)
         FillLed(canvas, i, colors_.off);

@@ -190,6 +190,23 @@ std::vector<TForm*>& LiveForms() {
 
 // ---- Basic types ---------------------------------------------------------------------------------
 
+namespace {
+std::optional<bool> gHighContrastOverride;
+}  // namespace
+
+bool HighContrast() {
+    if (gHighContrastOverride)
+        return *gHighContrastOverride;
+    HIGHCONTRASTA setting = {};
+    setting.cbSize = sizeof(setting);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void seams::OverrideHighContrast(std::optional<bool> on) {
+    gHighContrastOverride = on;
+}
+
 COLORREF ColorToRGB(TColor color) {
     if (color == clDefault)
         return GetSysColor(COLOR_BTNFACE);
@@ -1042,6 +1059,12 @@ LRESULT TControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_QUERYUISTATE:
             if (!classProc_)
                 return uiState_;
+            break;
+        case WM_SYSCOLORCHANGE:
+            // The common controls learn of new system colours only from their parent.
+            if (!classProc_)
+                for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                    SendMessageA(child, WM_SYSCOLORCHANGE, wParam, lParam);
             break;
         case WM_DESTROY:
             if (!topLevel_)

@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -87,8 +88,20 @@ constexpr TColor clWindowText = kSystemColorFlag | COLOR_WINDOWTEXT;
 constexpr TColor clHighlight = kSystemColorFlag | COLOR_HIGHLIGHT;
 constexpr TColor clHighlightText = kSystemColorFlag | COLOR_HIGHLIGHTTEXT;
 constexpr TColor clInfoBk = kSystemColorFlag | COLOR_INFOBK;
+constexpr TColor clGrayText = kSystemColorFlag | COLOR_GRAYTEXT;
+constexpr TColor clHotLight = kSystemColorFlag | COLOR_HOTLIGHT;
 constexpr TColor clDefault = 0x20000000u;  // "the parent's colour" where a control allows it
 COLORREF ColorToRGB(TColor color);         // clDefault gives the button-face colour
+
+// True while the user runs a high-contrast colour scheme (SPI_GETHIGHCONTRAST), or while a test
+// says so. Controls with fixed colours of their own draw with system colours then; forms repaint
+// everything when the setting or the system colours change (WM_SETTINGCHANGE, WM_SYSCOLORCHANGE).
+bool HighContrast();
+namespace seams {
+// Stands in for the system setting until called with nullopt; a test then sends the form
+// WM_SETTINGCHANGE as the system would.
+void OverrideHighContrast(std::optional<bool> on);
+}  // namespace seams
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
@@ -531,6 +544,8 @@ class TLabel : public TGraphicControl {
   protected:
     void Paint(TCanvas& canvas) override;
     void FontChanged() override;
+    // The colour the enabled text is drawn in: the font's.
+    virtual TColor TextColor() const { return Font().Color; }
 
   private:
     void AdjustSize();

@@ -189,12 +189,14 @@ void TLabel::Paint(TCanvas& canvas) {
     if (hwnd_)
         GetClientRect(hwnd_, &rect);
     const UINT format = DT_LEFT | DT_EXPANDTABS | (AcceleratorsHidden() ? DT_HIDEPREFIX : 0);
+    TFont font = Font();
     if (Enabled()) {
+        font.Color = TextColor();
+        canvas.SetFont(font, Dpi());
         canvas.DrawTextRect(rect, Caption(), format);
         return;
     }
     // Disabled text is engraved: a highlight copy one pixel down and right, the shadow on top.
-    TFont font = Font();
     font.Color = clBtnHighlight;
     canvas.SetFont(font, Dpi());
     RECT shifted = rect;

@@ -466,3 +466,29 @@ TEST_F(LinkLabelTest, ScreenReadersMeetALinkWhoseDefaultActionOpensIt) {
     label->SetCaption("Support");
     EXPECT_EQ(object.Name(), "Support") << "asked anew each time";
 }
+
+TEST_F(LinkLabelTest, HighContrastDrawsTheLinkInTheSystemsLinkColours) {
+    const COLORREF link = GetSysColor(COLOR_HOTLIGHT), hover = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF blue = RGB(0, 0, 255), red = RGB(255, 0, 0);
+    ASSERT_NE(link, blue);
+    ASSERT_NE(hover, red);
+    ProbeLabel* label = NewLabel();
+    {
+        testsupport::HighContrastScheme highContrast(form);
+        const WindowPixels plain(label->Handle());
+        EXPECT_GT(PixelsOf(plain, link), 5);
+        EXPECT_EQ(PixelsOf(plain, blue), 0);
+        label->MouseEnter();
+        PaintNow(label->Handle());
+        const WindowPixels hovered(label->Handle());
+        EXPECT_GT(PixelsOf(hovered, hover), 5);
+        EXPECT_EQ(PixelsOf(hovered, red), 0);
+        label->MouseLeave();
+        EXPECT_EQ(label->Font().Color, clBlue) << "the label's own colours stay as they are";
+
+        highContrast.Off();
+        const WindowPixels own(label->Handle());
+        EXPECT_GT(PixelsOf(own, blue), 5);
+        EXPECT_EQ(PixelsOf(own, link), 0);
+    }
+}

@@ -420,3 +420,27 @@ TEST_F(ScannerTest, ScreenReadersMeetABusyAnimationWhileItScans) {
     EXPECT_EQ(object.DefaultAction(), "");
     EXPECT_EQ(object->accDoDefaultAction(testsupport::Accessible::Self()), DISP_E_MEMBERNOTFOUND);
 }
+
+TEST_F(ScannerTest, HighContrastDrawsTheLedsInSystemColoursAndNoLongerThanItLasts) {
+    const COLORREF unlit = GetSysColor(COLOR_GRAYTEXT), lit = GetSysColor(COLOR_HIGHLIGHT);
+    ASSERT_NE(unlit, kMaroon);
+    ASSERT_NE(lit, kRed);
+    TKITScanner* bar = NewScanner(73, 17);
+    Picture want = MainWindowPicture();
+    {
+        testsupport::HighContrastScheme highContrast(form);
+        want.off = unlit;
+        want.on = lit;
+        ExpectPicture(WindowPixels(bar->Handle()), want, "high contrast");
+        bar->Tick();
+        want.lit = 2;
+        ExpectPicture(WindowPixels(bar->Handle()), want, "high contrast, ticked");
+
+        highContrast.Off();
+        want = MainWindowPicture();
+        ExpectPicture(WindowPixels(bar->Handle()), want, "high contrast off again");
+        bar->Tick();
+        want.lit = 3;
+        ExpectPicture(WindowPixels(bar->Handle()), want, "the scan colours again, ticked");
+    }
+}
