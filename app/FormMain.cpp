@@ -88,6 +88,9 @@ void TFrmMain::CreateControls() {
     SetColor(clBtnFace);
     SetAlphaBlend(true);
     SetAlphaBlendValue(250);
+    // The layout below is made for 8-pt "MS Sans Serif" at 96 dpi; where the system's font or DPI
+    // gives wider captions, the controls grow to them and their neighbours move along.
+    SetFitCaptions(true);
 
     auto place = [](TControl* control, TWinControl* parent, const char* name, int left, int top, int width,
                     int height) {

@@ -500,6 +500,20 @@ TForm* TControl::ParentForm() const {
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
+    const bool byLayout = parent_ && parent_->aligning_;
+    if (!byLayout) {
+        // Bounds set from outside are those the fitting starts from; a value equal to the one
+        // shown stands for the one set before (SetWidth keeps a position the fitting moved).
+        if (left == left_)
+            left -= fitDx_;
+        if (top == top_)
+            top -= fitDy_;
+        if (width == width_)
+            width -= fitDw_;
+        if (height == height_)
+            height -= fitDh_;
+        fitDx_ = fitDy_ = fitDw_ = fitDh_ = 0;
+    }
     width = std::max(width, 0);
     height = std::max(height, 0);
     const bool changed = left != left_ || top != top_ || width != width_ || height != height_;
@@ -507,18 +521,24 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     top_ = top;
     width_ = width;
     height_ = height;
-    const bool byLayout = parent_ && parent_->aligning_;
     if (changed)
         ApplyBounds();
     if (!byLayout)
         UpdateAnchorRules();
-    if (!changed)
-        return;
-    if (IsWindowControl())
-        static_cast<TWinControl*>(this)->Realign();
-    BoundsChanged();
-    if (parent_ && !byLayout && align_ != alNone)
+    if (changed) {
+        if (IsWindowControl())
+            static_cast<TWinControl*>(this)->Realign();
+        BoundsChanged();
+    }
+    if (parent_ && !byLayout && (align_ != alNone || FitsCaptions()))
         parent_->Realign();
+}
+
+bool TControl::FitsCaptions() const {
+    if (!parent_ || !hwnd_ || topLevel_)
+        return false;
+    const TForm* form = ParentForm();
+    return form && form->FitCaptions();
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -539,8 +559,9 @@ void TControl::UpdateAnchorRules() {
         return;
     anchorParentWidth_ = parent_->ClientWidth();
     anchorParentHeight_ = parent_->ClientHeight();
-    anchorRight_ = anchorParentWidth_ - (left_ + width_);
-    anchorBottom_ = anchorParentHeight_ - (top_ + height_);
+    // From the bounds set, without what the caption fitting added.
+    anchorRight_ = anchorParentWidth_ - (left_ - fitDx_ + width_ - fitDw_);
+    anchorBottom_ = anchorParentHeight_ - (top_ - fitDy_ + height_ - fitDh_);
 }
 
 void TControl::SetVisible(bool visible) {
@@ -570,6 +591,8 @@ void TControl::SetCaption(const std::string& caption) {
         SetWindowTextA(hwnd_, caption_.c_str());
     if (PaintsItself())
         Invalidate();
+    if (FitsCaptions())
+        parent_->Realign();
 }
 
 void TControl::SetHint(const std::string& hint) {
@@ -598,6 +621,8 @@ void TControl::SetFont(const TFont& font) {
     ApplyFont();
     FontChanged();
     Invalidate();
+    if (FitsCaptions())
+        parent_->Realign();
 }
 
 void TControl::SetFontColor(TColor color) {
@@ -615,6 +640,8 @@ void TControl::SetFontStyle(TFontStyles style) {
     ApplyFont();
     FontChanged();
     Invalidate();
+    if (FitsCaptions())
+        parent_->Realign();
 }
 
 void TControl::SetColor(TColor color) {
@@ -801,7 +828,10 @@ void TControl::ApplyBounds() {
         }
         return;
     }
-    SetWindowPos(hwnd_, nullptr, Scale(left_), Scale(top_), Scale(width_), Scale(height_),
+    // The edges are scaled, not the sizes: controls that touch at 96 dpi still touch, and none
+    // reaches a pixel past a neighbour or its parent's edge, at any DPI.
+    const int left = Scale(left_), top = Scale(top_);
+    SetWindowPos(hwnd_, nullptr, left, top, Scale(left_ + width_) - left, Scale(top_ + height_) - top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -1060,6 +1090,10 @@ LRESULT TControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (!classProc_)
                 return uiState_;
             break;
+        case WM_GETFONT:
+            if (!classProc_)
+                return reinterpret_cast<LRESULT>(hfont_);
+            break;
         case WM_SYSCOLORCHANGE:
             // The common controls learn of new system colours only from their parent.
             if (!classProc_)
@@ -1155,6 +1189,19 @@ std::vector<TControl*> TabSorted(const std::vector<TControl*>& controls) {
     return sorted;
 }
 
+// Whether a control's width follows its form's client width: aligned to the full width, or
+// anchored on both sides, all the way up.
+bool WidensWithForm(const TControl& control) {
+    for (const TControl* up = &control; up->Parent(); up = up->Parent()) {
+        const TAlign align = up->Align();
+        const bool stretched = align == alTop || align == alBottom || align == alClient ||
+                               (align == alNone && (up->Anchors() & akLeft) && (up->Anchors() & akRight));
+        if (!stretched)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void TWinControl::ApplyTabOrder() {
@@ -1190,6 +1237,7 @@ void TWinControl::Realign() {
     const int clientWidth = ClientWidth(), clientHeight = ClientHeight();
     RECT rest = {0, 0, clientWidth, clientHeight};
     AdjustClientRect(rest);
+    const RECT inner = rest;
 
     const TAlign order[] = {alTop, alBottom, alLeft, alRight, alClient};
     for (TAlign align : order) {
@@ -1239,10 +1287,13 @@ void TWinControl::Realign() {
         }
     }
 
+    // The other controls where their anchors put them, then fitted to their captions.
+    std::vector<FitBox> boxes;
     for (TControl* control : controls_) {
-        if (control->align_ != alNone || control->anchors_ == (akLeft | akTop))
+        if (control->align_ != alNone)
             continue;
-        int left = control->left_, top = control->top_, width = control->width_, height = control->height_;
+        int left = control->left_ - control->fitDx_, top = control->top_ - control->fitDy_;
+        int width = control->width_ - control->fitDw_, height = control->height_ - control->fitDh_;
         const TAnchors anchors = control->anchors_;
         if (anchors & akRight) {
             if (anchors & akLeft)
@@ -1263,8 +1314,31 @@ void TWinControl::Realign() {
             const int ruleTop = control->anchorParentHeight_ - control->anchorBottom_ - height;
             top = ruleTop + (clientHeight - control->anchorParentHeight_) / 2;
         }
-        control->SetBounds(left, top, width, height);
+        FitBox box;
+        box.control = control;
+        box.set = RECT{left, top, left + width, top + height};
+        box.takesPart = control->visible_ && control->FitsCaptions();
+        box.rightAnchored = (anchors & akRight) && !(anchors & akLeft);
+        box.recordShift = box.rightAnchored ? control->anchorParentWidth_ - clientWidth : 0;
+        boxes.push_back(box);
     }
+    const bool fitting =
+        std::any_of(boxes.begin(), boxes.end(), [](const FitBox& box) { return box.takesPart; });
+    fitMinClientWidth_ = fitting ? FitCaptions(inner, clientWidth, WidensWithForm(*this), boxes) : -1;
+    for (FitBox& box : boxes) {
+        if (!fitting)
+            box.fitted = box.set;
+        TControl* control = box.control;
+        control->fitDx_ = box.fitted.left - box.set.left;
+        control->fitDy_ = box.fitted.top - box.set.top;
+        control->fitDw_ = (box.fitted.right - box.fitted.left) - (box.set.right - box.set.left);
+        control->fitDh_ = (box.fitted.bottom - box.fitted.top) - (box.set.bottom - box.set.top);
+        control->SetBounds(box.fitted.left, box.fitted.top, box.fitted.right - box.fitted.left,
+                           box.fitted.bottom - box.fitted.top);
+    }
+    if (fitting)
+        if (TForm* form = ParentForm())
+            form->RequestMinWidthCheck();
 }
 
 LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -27,6 +27,19 @@
 // bounds are set from outside the layout, or its anchors are set; they are applied on every
 // layout of the parent. Size a parent before placing anchored children in it.
 //
+// Captions that fit (TForm::SetFitCaptions): a layout is made for one font's metrics. On a form
+// that fits captions, each layout of a parent measures the captions of its buttons, check boxes
+// and labels with the control's own font at its DPI (CaptionWidth, CaptionHeight) and, where one
+// does not fit, grows the control: in width, or a word-wrapped button in height where the
+// controls above and below it leave room in the parent. A control grows away from the side it is
+// anchored to, and the controls beyond it in its row (those beside it that it did not overlap)
+// move along by as much. Where controls anchored to the left would reach those anchored to the
+// right, the parent needs more width: the form will not be made narrower than that, and grows to
+// it when it is. Where captions fit, the bounds are exactly those set. Fitting comes on top of
+// the bounds set and is worked out anew at each layout (a resize, a caption, font, visibility or
+// DPI change), so it never accumulates; Left() ... Height() report the fitted bounds, and a
+// SetBounds value equal to the one shown keeps the one that was set.
+//
 // Child notifications (WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*, WM_DRAWITEM, WM_HSCROLL/WM_VSCROLL)
 // that a framework window receives from a framework child are handed to that child's WndProc
 // as CN_BASE + the message (CN_COMMAND, CN_NOTIFY ...), with the same parameters.
@@ -310,6 +323,13 @@ class TControl : public TComponent {
     // Tells screen readers that what they read of the control changed (EVENT_OBJECT_STATECHANGE ...).
     void NotifyAccessible(DWORD event);
 
+    // Caption fitting (see the note at the top), for the control at width x height (96-dpi
+    // pixels): the width at which it shows its whole caption (width itself when it does already),
+    // and the height it needs for that at this width; 0 for no need. Measured with the control's
+    // font at its DPI, so only while it has a window.
+    virtual int CaptionWidth(int /*width*/, int /*height*/) const { return 0; }
+    virtual int CaptionHeight(int /*width*/) const { return 0; }
+
     // True for the controls Tab reaches: window controls with TabStop, and graphic controls that
     // are tab stops themselves.
     virtual bool IsTabStop() const { return false; }
@@ -346,6 +366,11 @@ class TControl : public TComponent {
     virtual bool PaintsItself() const { return false; }  // true: WM_PAINT goes to Paint
     virtual void FontChanged() {}
     virtual void BoundsChanged() {}
+    // The font the window draws with (also its WM_GETFONT answer), at its DPI; null without a window.
+    HFONT FontHandle() const { return hfont_; }
+    // Its form fits captions and it is laid out by a parent: what changes its caption's needs
+    // has the parent lay out again.
+    bool FitsCaptions() const;
     // Paints what the parent shows under this control, for see-through controls.
     void PaintParentBackground(TCanvas& canvas);
     // Screen readers: a control that describes itself fills info and answers true; it is asked
@@ -403,6 +428,8 @@ class TControl : public TComponent {
     wingui_detail::AccessibleObject* accessible_ = nullptr;  // one reference, while the window lives
     // Anchor rules: the distances to the parent's edges when the anchors were set.
     int anchorRight_ = 0, anchorBottom_ = 0, anchorParentWidth_ = 0, anchorParentHeight_ = 0;
+    // What the caption fitting added to the bounds set (and anchored) at the last layout.
+    int fitDx_ = 0, fitDy_ = 0, fitDw_ = 0, fitDh_ = 0;
 };
 
 // A control that can hold child controls, take focus and be double-buffered.
@@ -445,6 +472,8 @@ class TWinControl : public TControl {
     bool aligning_ = false;
     bool destroying_ = false;
     bool doubleBuffered_ = false;
+    // The client width below which the fitted children would overlap; -1 when none limits it.
+    int fitMinClientWidth_ = -1;
     int tabOrder_ = -1;
     bool tabStop_ = false;
 };
@@ -508,6 +537,8 @@ class TButton : public TWinControl {
     explicit TButton(TComponent* owner);
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool value);
+    int CaptionWidth(int width, int height) const override;
+    int CaptionHeight(int width) const override;  // only a word-wrapped button needs a height
 
   protected:
     void FillCreateParams(CreateParams& params) override;
@@ -524,6 +555,7 @@ class TCheckBox : public TWinControl {
     explicit TCheckBox(TComponent* owner);
     bool Checked() const { return checked_; }
     void SetChecked(bool value);
+    int CaptionWidth(int width, int height) const override;  // its box, the gap and the text
 
   protected:
     void FillCreateParams(CreateParams& params) override;
@@ -536,14 +568,17 @@ class TCheckBox : public TWinControl {
 
 class TLabel : public TGraphicControl {
   public:
-    explicit TLabel(TComponent* owner);  // auto-size on, transparent
+    // Auto-size on (measured at the label's DPI once it has a window), transparent.
+    explicit TLabel(TComponent* owner);
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
     void SetCaption(const std::string& caption) override;
+    int CaptionWidth(int width, int height) const override;
 
   protected:
     void Paint(TCanvas& canvas) override;
     void FontChanged() override;
+    void AfterCreateWnd() override;
     // The colour the enabled text is drawn in: the font's.
     virtual TColor TextColor() const { return Font().Color; }
 
@@ -647,6 +682,14 @@ class TForm : public TWinControl {
     // Runs OnDestroy (inside the exception boundary), once.
     void DoDestroy();
 
+    // Captions that fit (see the note at the top); off by default. Switched on before the window
+    // exists, the first layout already fits.
+    bool FitCaptions() const { return fitCaptions_; }
+    void SetFitCaptions(bool value);
+    // The narrowest client width (96-dpi pixels) at which the fitted controls do not overlap; 0
+    // when nothing limits it.
+    int MinClientWidth() const;
+
     HWND HintWindow() const { return tooltip_; }
     // Moves the focus to the next (or previous) focusable control in tab order; true when
     // there was one.
@@ -662,10 +705,13 @@ class TForm : public TWinControl {
 
   private:
     friend class TControl;
+    friend class TWinControl;
     friend class TApplication;
     void RegisterHint(TControl* control);
     void UnregisterHint(TControl* control);
     void ReadBoundsFromWindow();
+    void RequestMinWidthCheck();
+    void RefreshFonts();
     std::string className_;
     std::string hintText_;
     std::wstring hintTextW_;
@@ -674,6 +720,8 @@ class TForm : public TWinControl {
     int alphaBlendValue_ = 255;
     HWND tooltip_ = nullptr;
     bool destroyed_ = false;
+    bool fitCaptions_ = false;
+    bool minWidthCheckPosted_ = false;
 };
 
 class TApplication {

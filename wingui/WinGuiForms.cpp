@@ -40,6 +40,12 @@ HICON ProgramIcon(int size) {
 
 const char kHintProcProp[] = "SequoraHintProc";
 
+// Posted to a form whose fitted controls may need more width than it has.
+UINT MinWidthCheckMessage() {
+    static const UINT message = RegisterWindowMessageA("SequoraFitMinWidth");
+    return message;
+}
+
 // The hint window asks itself which window is under the mouse when it decides whether to stay
 // up; the answer includes disabled controls, whose hints show too.
 LRESULT CALLBACK HintWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept {
@@ -163,11 +169,12 @@ std::string TForm::HintTextFor(const TControl& control) {
     return text;
 }
 
+// The client size in 96-dpi pixels, rounded down: what the layout places in it then ends inside it.
 int TForm::ClientWidth() const {
     if (hwnd_ && !IsIconic(hwnd_)) {
         RECT client;
         GetClientRect(hwnd_, &client);
-        return Unscale(client.right);
+        return client.right * 96 / Dpi();
     }
     return std::max<int>(width_ - FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0).cx, 0);
 }
@@ -176,7 +183,7 @@ int TForm::ClientHeight() const {
     if (hwnd_ && !IsIconic(hwnd_)) {
         RECT client;
         GetClientRect(hwnd_, &client);
-        return Unscale(client.bottom);
+        return client.bottom * 96 / Dpi();
     }
     return std::max<int>(height_ - FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0).cy, 0);
 }
@@ -300,7 +307,78 @@ bool TForm::SelectNext(bool forward) {
     return true;
 }
 
+void TForm::RefreshFonts() {
+    std::function<void(TWinControl&)> refresh = [&refresh](TWinControl& parent) {
+        for (TControl* control : parent.controls_) {
+            control->ApplyFont();
+            control->ApplyBounds();
+            control->FontChanged();
+            if (control->IsWindowControl()) {
+                auto& child = *static_cast<TWinControl*>(control);
+                refresh(child);
+                child.Realign();
+            }
+        }
+    };
+    ApplyFont();
+    refresh(*this);
+    ReadBoundsFromWindow();
+    Realign();
+}
+
+void TForm::SetFitCaptions(bool value) {
+    if (value == fitCaptions_)
+        return;
+    fitCaptions_ = value;
+    std::function<void(TWinControl&)> relayout = [&relayout](TWinControl& parent) {
+        parent.Realign();
+        for (TControl* control : parent.controls_)
+            if (control->IsWindowControl())
+                relayout(*static_cast<TWinControl*>(control));
+    };
+    relayout(*this);
+}
+
+int TForm::MinClientWidth() const {
+    if (!fitCaptions_ || !hwnd_)
+        return 0;
+    // Each parent that widens with the form knows the width its fitted controls need; the form
+    // needs as much more as that parent lacks.
+    int needed = 0;
+    const int clientWidth = ClientWidth();
+    std::function<void(const TWinControl&)> visit = [&](const TWinControl& parent) {
+        for (const TControl* control : parent.controls_) {
+            if (!control->IsWindowControl() || !control->visible_)
+                continue;
+            const auto& child = *static_cast<const TWinControl*>(control);
+            if (child.fitMinClientWidth_ >= 0)
+                needed = std::max(needed, clientWidth - child.ClientWidth() + child.fitMinClientWidth_);
+            visit(child);
+        }
+    };
+    visit(*this);
+    return needed;
+}
+
+void TForm::RequestMinWidthCheck() {
+    // Asked for from inside a layout, done after it: widening the form lays everything out again.
+    if (!hwnd_ || minWidthCheckPosted_)
+        return;
+    minWidthCheckPosted_ = PostMessageA(hwnd_, MinWidthCheckMessage(), 0, 0) != FALSE;
+}
+
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == MinWidthCheckMessage()) {
+        minWidthCheckPosted_ = false;
+        // In device pixels, so that rounding cannot leave the window a pixel short and ask again.
+        RECT window, client;
+        const int needed = Scale(MinClientWidth());
+        if (!IsIconic(hwnd_) && !IsZoomed(hwnd_) && GetWindowRect(hwnd_, &window) &&
+            GetClientRect(hwnd_, &client) && client.right < needed)
+            SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + needed - client.right,
+                         window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     switch (msg) {
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
@@ -408,22 +486,29 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-            // Fonts and device bounds of every control follow the new DPI.
-            std::function<void(TWinControl&)> rescale = [&rescale](TWinControl& parent) {
-                for (TControl* control : parent.controls_) {
-                    control->ApplyFont();
-                    control->ApplyBounds();
-                    control->FontChanged();
-                    if (control->IsWindowControl())
-                        rescale(*static_cast<TWinControl*>(control));
-                }
-            };
-            ApplyFont();
-            rescale(*this);
-            ReadBoundsFromWindow();
-            Realign();
+            // Fonts and device bounds of every control follow the new DPI, and the captions are
+            // fitted to the new metrics.
+            RefreshFonts();
             return 0;
         }
+        case WM_FONTCHANGE:
+            // Fonts came or went: a font name may stand for another face now.
+            RefreshFonts();
+            break;
+        case WM_GETMINMAXINFO:
+            if (const int minClientWidth = MinClientWidth(); minClientWidth > 0) {
+                auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+                RECT window, client;
+                GetWindowRect(hwnd_, &window);
+                GetClientRect(hwnd_, &client);
+                const LONG frame = (window.right - window.left) - client.right;
+                info->ptMinTrackSize.x =
+                    std::max<LONG>(info->ptMinTrackSize.x, Scale(minClientWidth) + frame);
+                // On a screen narrower than that (a high DPI on a small one) the window reaches past
+                // its edge rather than letting its controls overlap.
+                info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, info->ptMinTrackSize.x);
+            }
+            break;
         case WM_CLOSE:
             if (Application.MainForm() == this) {
                 // The main form stays until the loop has ended; Run then runs OnDestroy while

@@ -166,6 +166,30 @@ HWND ControlWindowAt(HWND start, POINT screen);
 // Every form that exists now, in creation order.
 std::vector<TForm*>& LiveForms();
 
+// One child in its parent's layout, for the caption fitting (see WinGui.h): its bounds as set and
+// anchored, and as fitted, in 96-dpi pixels.
+struct FitBox {
+    TControl* control = nullptr;
+    RECT set{};
+    RECT fitted{};
+    bool takesPart = false;      // shown, with a window: it may grow and be moved
+    bool rightAnchored = false;  // anchored right and not left: it grows and is pushed leftwards
+    // How much further right a right-anchored control stood when its anchors were taken.
+    int recordShift = 0;
+};
+
+// Fits the boxes into the parent's client rectangle (within its bevels). A parent that widens
+// with the form answers the client width below which its fitted controls would overlap (-1 when
+// nothing limits it); in one that does not, controls that would reach past its right edge move
+// left instead.
+int FitCaptions(const RECT& client, int clientWidth, bool widensWithForm, std::vector<FitBox>& boxes);
+
+// The text of a caption measured with a font on the window's DC, in device pixels (DrawText with
+// DT_CALCRECT and the given format; width limits the lines for DT_WORDBREAK).
+SIZE MeasureCaption(HWND hwnd, HFONT font, const std::string& caption, UINT format, int width = 0);
+// Device pixels at a DPI as 96-dpi pixels, rounded up, so that scaling back covers them.
+int UnscaleUp(int devicePixels, int dpi);
+
 // The IAccessible a control that describes itself (TControl::DescribeAccessible) answers
 // WM_GETOBJECT with. It asks the control at each call and leaves what the window tells anyway
 // (position, parent, navigation, hit testing) to the system's standard object for the window.
