@@ -844,6 +844,22 @@ void TControl::ApplyFont() {
     if (hfont_)
         DeleteObject(hfont_);
     hfont_ = fresh;
+    measured_.clear();
+}
+
+SIZE TControl::MeasuredCaption(UINT format, int width) const {
+    if (measuredCaption_ != caption_) {
+        measured_.clear();
+        measuredCaption_ = caption_;
+    }
+    for (const Measured& known : measured_)
+        if (known.format == format && known.width == width)
+            return known.size;
+    const SIZE size = MeasureCaption(hfont_, caption_, format, width);
+    if (measured_.size() >= 8)
+        measured_.clear();
+    measured_.push_back({format, width, size});
+    return size;
 }
 
 LRESULT TControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -1231,7 +1247,7 @@ void TWinControl::CollectTabList(std::vector<TControl*>& list) {
 }
 
 void TWinControl::Realign() {
-    if (aligning_)
+    if (aligning_ || creatingChildren_)
         return;
     FlagScope aligning(aligning_);
     const int clientWidth = ClientWidth(), clientHeight = ClientHeight();
@@ -1378,9 +1394,14 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TWinControl::AfterCreateWnd() {
-    for (TControl* control : controls_)
-        if (!control->hwnd_)
-            control->CreateWnd();
+    {
+        // One layout once all the children have windows, rather than one for each that changes
+        // its bounds as it gets one.
+        FlagScope creating(creatingChildren_);
+        for (TControl* control : controls_)
+            if (!control->hwnd_)
+                control->CreateWnd();
+    }
     ApplyTabOrder();
     Realign();
 }

@@ -368,6 +368,10 @@ class TControl : public TComponent {
     virtual void BoundsChanged() {}
     // The font the window draws with (also its WM_GETFONT answer), at its DPI; null without a window.
     HFONT FontHandle() const { return hfont_; }
+    // The caption measured with that font in device pixels (DrawText DT_CALCRECT with the format;
+    // width limits DT_WORDBREAK lines), remembered until the caption or the font changes: every
+    // layout asks again.
+    SIZE MeasuredCaption(UINT format, int width = 0) const;
     // Its form fits captions and it is laid out by a parent: what changes its caption's needs
     // has the parent lay out again.
     bool FitsCaptions() const;
@@ -425,6 +429,13 @@ class TControl : public TComponent {
     bool mouseInside_ = false;
     WORD uiState_ = 0;  // UISF_HIDEFOCUS | UISF_HIDEACCEL
     std::string accessibleName_;
+    struct Measured {
+        UINT format;
+        int width;
+        SIZE size;
+    };
+    mutable std::vector<Measured> measured_;
+    mutable std::string measuredCaption_;
     wingui_detail::AccessibleObject* accessible_ = nullptr;  // one reference, while the window lives
     // Anchor rules: the distances to the parent's edges when the anchors were set.
     int anchorRight_ = 0, anchorBottom_ = 0, anchorParentWidth_ = 0, anchorParentHeight_ = 0;
@@ -471,6 +482,7 @@ class TWinControl : public TControl {
     std::vector<TControl*> controls_;
     bool aligning_ = false;
     bool destroying_ = false;
+    bool creatingChildren_ = false;
     bool doubleBuffered_ = false;
     // The client width below which the fitted children would overlap; -1 when none limits it.
     int fitMinClientWidth_ = -1;

@@ -89,12 +89,12 @@ int TButton::CaptionWidth(int width, int height) const {
     if (!hwnd_ || Caption().empty())
         return 0;
     const int dpi = Dpi(), inset = PushInset(dpi);
-    const SIZE line = MeasureCaption(hwnd_, FontHandle(), Caption(), DT_SINGLELINE);
+    const SIZE line = MeasuredCaption(DT_SINGLELINE);
     const int oneLine = UnscaleUp(line.cx + 2 * (inset + PushPadding(dpi)), dpi);
     if (!wordWrap_)
         return oneLine;
     const int textWidth = MulDiv(width, dpi, 96) - 2 * inset;
-    const SIZE words = MeasureCaption(hwnd_, FontHandle(), Caption(), DT_WORDBREAK, 1);
+    const SIZE words = MeasuredCaption(DT_WORDBREAK, 1);
     const bool wordALine = words.cx <= textWidth && words.cy + 2 * inset <= MulDiv(height, dpi, 96);
     return wordALine || line.cx <= textWidth ? width : oneLine;
 }
@@ -104,9 +104,9 @@ int TButton::CaptionHeight(int width) const {
         return 0;
     const int dpi = Dpi(), inset = PushInset(dpi);
     const int textWidth = MulDiv(width, dpi, 96) - 2 * inset;
-    if (MeasureCaption(hwnd_, FontHandle(), Caption(), DT_SINGLELINE).cx <= textWidth)
+    if (MeasuredCaption(DT_SINGLELINE).cx <= textWidth)
         return 0;  // one line, which any push button holds
-    const SIZE words = MeasureCaption(hwnd_, FontHandle(), Caption(), DT_WORDBREAK, 1);
+    const SIZE words = MeasuredCaption(DT_WORDBREAK, 1);
     if (words.cx > textWidth)
         return 0;  // a word wider than the button: more height does not help
     return UnscaleUp(words.cy + 2 * inset, dpi);
@@ -116,14 +116,14 @@ int TCheckBox::CaptionWidth(int, int) const {
     if (!hwnd_ || Caption().empty())
         return 0;
     const int dpi = Dpi();
-    const SIZE text = MeasureCaption(hwnd_, FontHandle(), Caption(), DT_SINGLELINE);
+    const SIZE text = MeasuredCaption(DT_SINGLELINE);
     return UnscaleUp(CheckGlyphWidth(dpi) + CheckTextGap(dpi) + text.cx + FocusMargin(dpi), dpi);
 }
 
 int TLabel::CaptionWidth(int, int) const {
     if (!hwnd_ || Caption().empty())
         return 0;
-    return UnscaleUp(MeasureCaption(hwnd_, FontHandle(), Caption(), DT_LEFT | DT_EXPANDTABS).cx, Dpi());
+    return UnscaleUp(MeasuredCaption(DT_LEFT | DT_EXPANDTABS).cx, Dpi());
 }
 
 // ---- Button --------------------------------------------------------------------------------------
@@ -254,11 +254,12 @@ void TLabel::AdjustSize() {
     const UINT format = DT_LEFT | DT_EXPANDTABS;
     SIZE size;
     if (hwnd_ && FontHandle()) {
-        const SIZE measured = MeasureCaption(hwnd_, FontHandle(), text, format);
+        const SIZE measured =
+            Caption().empty() ? MeasureCaption(FontHandle(), text, format) : MeasuredCaption(format);
         size = SIZE{UnscaleUp(measured.cx, Dpi()), UnscaleUp(measured.cy, Dpi())};
     } else {
         GdiObject<HFONT> font(CreateFontFor(Font(), 96));
-        size = MeasureCaption(nullptr, font.Get(), text, format);
+        size = MeasureCaption(font.Get(), text, format);
     }
     SetBounds(Left(), Top(), size.cx, size.cy);
 }

@@ -180,16 +180,18 @@ int FitCaptions(const RECT& client, int clientWidth, bool widensWithForm, std::v
     return std::max(clientWidth + shortBy, 0);
 }
 
-SIZE MeasureCaption(HWND hwnd, HFONT font, const std::string& caption, UINT format, int width) {
-    WindowDc dc(hwnd);
-    if (!dc.Dc())
+SIZE MeasureCaption(HFONT font, const std::string& caption, UINT format, int width) {
+    // One memory DC for every measurement, kept for the process: a window's own DC measures the
+    // same and costs the window manager a round trip each time.
+    static const HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc)
         return SIZE{0, 0};
-    const HGDIOBJ old = font ? SelectObject(dc.Dc(), font) : nullptr;
+    const HGDIOBJ old =
+        SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(DEFAULT_GUI_FONT));
     const std::wstring text = AnsiToWide(caption);
     RECT rect = {0, 0, width, 0};
-    DrawTextW(dc.Dc(), text.data(), static_cast<int>(text.size()), &rect, format | DT_CALCRECT);
-    if (old)
-        SelectObject(dc.Dc(), old);
+    DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, format | DT_CALCRECT);
+    SelectObject(dc, old);
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 

@@ -184,9 +184,9 @@ struct FitBox {
 // left instead.
 int FitCaptions(const RECT& client, int clientWidth, bool widensWithForm, std::vector<FitBox>& boxes);
 
-// The text of a caption measured with a font on the window's DC, in device pixels (DrawText with
-// DT_CALCRECT and the given format; width limits the lines for DT_WORDBREAK).
-SIZE MeasureCaption(HWND hwnd, HFONT font, const std::string& caption, UINT format, int width = 0);
+// The text of a caption measured with a font, in device pixels (DrawText with DT_CALCRECT and the
+// given format; width limits the lines for DT_WORDBREAK).
+SIZE MeasureCaption(HFONT font, const std::string& caption, UINT format, int width = 0);
 // Device pixels at a DPI as 96-dpi pixels, rounded up, so that scaling back covers them.
 int UnscaleUp(int devicePixels, int dpi);
 
