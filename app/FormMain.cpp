@@ -69,7 +69,7 @@ TFont LinkFont() {
 // where it says, a bare name in the system folders and then along PATH (where Explorer, which
 // starts the Run values, finds it).
 bool ProgramExists(const std::string& candidate) {
-    const std::wstring name = Widen(candidate);
+    const std::wstring name = AnsiToWide(candidate);
     if (name.empty())
         return false;
     if (candidate.find_first_of("\\/:") != std::string::npos) {
@@ -136,6 +136,9 @@ void TFrmMain::CreateControls() {
     SetColor(clBtnFace);
     SetAlphaBlend(true);
     SetAlphaBlendValue(250);
+    // The layout below is made for 8-pt "MS Sans Serif" at 96 dpi; where the system's font or DPI
+    // gives wider captions, the controls grow to them and their neighbours move along.
+    SetFitCaptions(true);
 
     auto place = [](TControl* control, TWinControl* parent, const char* name, int left, int top, int width,
                     int height) {
@@ -190,6 +193,7 @@ void TFrmMain::CreateControls() {
     // The side bar.
     Scanner = new TKITScanner(this);
     place(Scanner, pnlAds, "Scanner", 28, 6, 73, 17);
+    Scanner->SetAccessibleName("Start-up sequence");
 
     btnStop = new TButton(this);
     place(btnStop, pnlAds, "btnStop", 17, 27, 93, 28);
@@ -712,7 +716,11 @@ void TFrmMain::GridSelectCell(TObject*, int col, int row, bool&) {
         std::string term = GetItemName(row);
         if (term.empty())
             term = ExtractFileName(GetItemPath(row));
-        (void)ExecuteFile(kSearchAddress + term);
+        // The term as its UTF-8 bytes, percent-encoded: "&", "#", "+" or blanks in a name would
+        // otherwise change the search or cut the address short.
+        std::string address = kSearchAddress;
+        address += PercentEncode(AnsiToUtf8(term));
+        (void)ExecuteFile(address);
     }
 }
 
@@ -876,7 +884,7 @@ bool TFrmMain::WriteBackup() {
     BackupOptions options;
     options.codePage = GetACP();
     options.variableDefined = [](const std::string& name) {
-        return GetEnvironmentVariableW(Widen(name).c_str(), nullptr, 0) > 0;
+        return GetEnvironmentVariableW(AnsiToWide(name).c_str(), nullptr, 0) > 0;
     };
     std::string script = BuildBackupScript(lines, options);
     std::string folder = GetAppDataFolder(kSection) + "backups\\";

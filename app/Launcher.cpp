@@ -55,18 +55,18 @@ LaunchResult Execute(const wchar_t* verb,
 std::string ExpandEnvironment(const std::string& text) {
     if (text.find('%') == std::string::npos)
         return text;
-    return NarrowLossy(ExpandW(Widen(text)));
+    return NarrowLossy(ExpandW(AnsiToWide(text)));
 }
 
 LaunchResult LaunchCommand(const std::string& path,
                            const std::string& params,
                            const std::string& folder,
                            int show) {
-    return Execute(L"open", ExpandW(Widen(path)), ExpandW(Widen(params)), ExpandW(Widen(folder)), show);
+    return Execute(L"open", ExpandW(AnsiToWide(path)), ExpandW(AnsiToWide(params)), ExpandW(AnsiToWide(folder)), show);
 }
 
 LaunchResult LaunchShortcut(const std::string& file) {
-    const std::wstring shortcut = Widen(file);
+    const std::wstring shortcut = AnsiToWide(file);
     ComPtr<IShellLinkW> link;
     ComPtr<IPersistFile> persist;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
@@ -108,7 +108,7 @@ std::string ShortcutWorkingFolder(const std::string& file) {
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 link.PutVoid())) ||
         FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(Widen(file).c_str(), STGM_READ)))
+        FAILED(persist->Load(AnsiToWide(file).c_str(), STGM_READ)))
         return {};
     std::vector<wchar_t> buffer(32768, L'\0');
     if (FAILED(link->GetWorkingDirectory(buffer.data(), static_cast<int>(buffer.size()))))

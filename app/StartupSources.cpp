@@ -275,8 +275,8 @@ PlaceAccess StartupSources::AddShortcuts(const std::vector<std::string>& files,
         const std::string fileName = ExtractFileName(file);
         original.place = entry.place = place;
         original.name = entry.sourceName = fileName;
-        const std::wstring wideFile = Widen(file);
-        original.rawName = Bytes(Widen(fileName));
+        const std::wstring wideFile = AnsiToWide(file);
+        original.rawName = Bytes(AnsiToWide(fileName));
         const DWORD attributes = GetFileAttributesW(wideFile.c_str());
         original.type = attributes == INVALID_FILE_ATTRIBUTES ? FILE_ATTRIBUTE_NORMAL : attributes;
 
@@ -339,7 +339,7 @@ bool StartupSources::Remove(size_t index) const {
     }
     if (RefusedBySeam(place))
         return false;
-    const std::wstring file = Widen(source.file);
+    const std::wstring file = AnsiToWide(source.file);
     // A read-only, hidden or system shortcut is deleted like the others.
     SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (DeleteFileW(file.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
@@ -381,7 +381,7 @@ GiveBackResult GiveBack(const KeptEntry& original, std::string& reason) {
         return Failure(ERROR_ACCESS_DENIED, reason);
     if (!FolderExists(folder) && !ForceFolder(folder))
         return Failure(GetLastError(), reason);
-    const std::wstring file = Widen(folder) + name;
+    const std::wstring file = AnsiToWide(folder) + name;
     std::string present;
     if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) {
         return ReadWholeFileW(file, present) && present == original.data ? GiveBackResult::AlreadyThere
@@ -397,9 +397,9 @@ GiveBackResult GiveBack(const KeptEntry& original, std::string& reason) {
 GiveBackResult AddUserRunValue(const std::string& name, const std::string& data, std::string& reason) {
     KeptEntry value;
     value.place = EntryPlace::UserRun;
-    value.rawName = Bytes(Widen(name));
+    value.rawName = Bytes(AnsiToWide(name));
     value.type = REG_SZ;
-    value.data = Bytes(Widen(data) + L'\0');
+    value.data = Bytes(AnsiToWide(data) + L'\0');
     return GiveBack(value, reason);
 }
 
@@ -410,7 +410,7 @@ bool WriteKeptShortcut(const KeptEntry& original, const std::string& file) {
 namespace seams {
 
 void SetMachineRun32Path(const std::string& path) {
-    Seams().machineRun32Path = Widen(path);
+    Seams().machineRun32Path = AnsiToWide(path);
 }
 
 void SetMachinePlacesReadOnly(bool readOnly) {

@@ -107,6 +107,7 @@ WATCH("gdi32.dll",
       (HDC dc, int x, int y, UINT o, const RECT* r, LPCWSTR t, UINT n, const INT* d),
       (dc, x, y, o, r, t, n, d))
 WATCH("gdi32.dll", BOOL, TextOutA, (HDC dc, int x, int y, LPCSTR t, int n), (dc, x, y, t, n))
+WATCH("gdi32.dll", BOOL, TextOutW, (HDC dc, int x, int y, LPCWSTR t, int n), (dc, x, y, t, n))
 WATCH("gdi32.dll", BOOL, Rectangle, (HDC dc, int l, int t, int r, int b), (dc, l, t, r, b))
 WATCH("gdi32.dll", BOOL, LineTo, (HDC dc, int x, int y), (dc, x, y))
 WATCH("gdi32.dll", BOOL, Polyline, (HDC dc, const POINT* p, int n), (dc, p, n))
@@ -151,6 +152,7 @@ void InstallWatches() {
     InstallExtTextOutA();
     InstallExtTextOutW();
     InstallTextOutA();
+    InstallTextOutW();
     InstallRectangle();
     InstallLineTo();
     InstallPolyline();

@@ -72,15 +72,6 @@ void SetSelfRunAtStartup(bool enable);
                                  std::vector<std::string>& lines);
 bool DeleteAllValues(HKEY root, const std::string& keyPath);
 
-// ---- Text and the code page -------------------------------------------------------------------
-// The program's 8-bit texts are in the process's ANSI code page, which is UTF-8 where the
-// manifest's activeCodePage is honoured. These convert them to and from the UTF-16 of the system's
-// W functions.
-std::wstring Widen(const std::string& text);
-// False when a character has no form in the code page; the result then holds a stand-in for it.
-[[nodiscard]] bool Narrow(const std::wstring& text, std::string& result);
-std::string NarrowLossy(const std::wstring& text);
-
 // ---- Shell and system queries ------------------------------------------------------------------
 // The system's text for an error code (GetLastError, an HRESULT), without its trailing line break;
 // "Error <code>" when the system has none.
@@ -101,6 +92,18 @@ int GetElevationType();
 bool IsElevated();
 bool IsInAdminGroup();
 bool HasAdminRights();
+
+// ---- Code pages --------------------------------------------------------------------------------
+// The program's 8-bit texts are in the process's ANSI code page (CP_ACP), which the manifest may
+// make UTF-8. Windows' 8-bit entry points of user32 read them so, GDI's do not (it takes the
+// system's code page): text for GDI goes through AnsiToWide. Bytes the code page does not know
+// become U+FFFD.
+std::wstring AnsiToWide(const std::string& text);
+std::string AnsiToUtf8(const std::string& text);
+// From the UTF-16 of the system's W functions back to the program's 8-bit text. False when a
+// character has no form in the code page; the result then holds a stand-in for it.
+[[nodiscard]] bool Narrow(const std::wstring& text, std::string& result);
+std::string NarrowLossy(const std::wstring& text);
 
 // ---- Shell open -------------------------------------------------------------------------------
 [[nodiscard]] bool ExecuteFile(const std::string& target, const std::string& params = {});

@@ -1,5 +1,5 @@
-// Shell helpers: shell folders, shortcut targets, the program's own path and version, and
-// opening things through the shell.
+// Shell helpers: shell folders, shortcut targets, the program's own path and version, the code-page
+// conversions of the program's 8-bit texts, and opening things through the shell.
 #include "common/ZorvaneTPU.h"
 #include "common/ZorvaneTPU_Win32.h"
 
@@ -23,7 +23,41 @@ namespace {
 
 }  // namespace
 
-std::wstring Widen(const std::string& text) {
+std::string GetSpecialFolder(int csidl) {
+    if (const std::optional<std::string>* folder = SpecialFolderOverride(csidl))
+        return *folder ? TrailBackslash(**folder) : std::string();
+    // The shell fills at most MAX_PATH characters and the terminator.
+    char path[MAX_PATH + 1] = {};
+    // Current path, nothing created: flags 0 and no token.
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
+        return {};
+    return TrailBackslash(path);
+}
+
+std::string ResolveShortcut(const std::string& fileName) {
+    ComPtr<IShellLinkA> link;
+    HRESULT result =
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid());
+    if (FAILED(result))
+        RaiseComError("Creating the shell link object", result);
+    ComPtr<IPersistFile> file;
+    result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
+    if (FAILED(result))
+        RaiseComError("Taking the shell link's IPersistFile", result);
+
+    std::wstring wideName = AnsiToWide(fileName);
+    if (wideName.empty() || FAILED(file->Load(wideName.c_str(), STGM_READ)))
+        return {};
+    // Larger than any Windows path, so that no stored target can be cut short.
+    std::vector<char> target(32768, '\0');
+    // No search for a moved target and no user interface: only what the shortcut stores.
+    result = link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, SLGP_SHORTPATH);
+    if (result != S_OK)
+        return {};
+    return std::string(target.data());
+}
+
+std::wstring AnsiToWide(const std::string& text) {
     if (text.empty())
         return {};
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -32,6 +66,20 @@ std::wstring Widen(const std::string& text) {
     std::wstring wide(static_cast<size_t>(length), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
     return wide;
+}
+
+std::string AnsiToUtf8(const std::string& text) {
+    const std::wstring wide = AnsiToWide(text);
+    if (wide.empty())
+        return {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    if (length <= 0)
+        return {};
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
+                        nullptr);
+    return utf8;
 }
 
 bool Narrow(const std::wstring& text, std::string& result) {
@@ -66,40 +114,6 @@ std::string NarrowLossy(const std::wstring& text) {
     std::string result(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), size, result.data(), length, nullptr, nullptr);
     return result;
-}
-
-std::string GetSpecialFolder(int csidl) {
-    if (const std::optional<std::string>* folder = SpecialFolderOverride(csidl))
-        return *folder ? TrailBackslash(**folder) : std::string();
-    // The shell fills at most MAX_PATH characters and the terminator.
-    char path[MAX_PATH + 1] = {};
-    // Current path, nothing created: flags 0 and no token.
-    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == '\0')
-        return {};
-    return TrailBackslash(path);
-}
-
-std::string ResolveShortcut(const std::string& fileName) {
-    ComPtr<IShellLinkA> link;
-    HRESULT result =
-        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.PutVoid());
-    if (FAILED(result))
-        RaiseComError("Creating the shell link object", result);
-    ComPtr<IPersistFile> file;
-    result = link->QueryInterface(IID_IPersistFile, file.PutVoid());
-    if (FAILED(result))
-        RaiseComError("Taking the shell link's IPersistFile", result);
-
-    std::wstring wideName = Widen(fileName);
-    if (wideName.empty() || FAILED(file->Load(wideName.c_str(), STGM_READ)))
-        return {};
-    // Larger than any Windows path, so that no stored target can be cut short.
-    std::vector<char> target(32768, '\0');
-    // No search for a moved target and no user interface: only what the shortcut stores.
-    result = link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, SLGP_SHORTPATH);
-    if (result != S_OK)
-        return {};
-    return std::string(target.data());
 }
 
 bool ExecuteFile(const std::string& target, const std::string& params) {

@@ -30,6 +30,10 @@ std::string SanitizeFileName(const std::string& text, char replacement);
 std::string ExtractFileName(const std::string& path);
 // The folder part of a path, up to and including its last backslash or drive colon.
 std::string ExtractFilePath(const std::string& path);
+// A UTF-8 text as one component of a URL (a query term): every byte but the unreserved characters
+// A-Z a-z 0-9 - . _ ~ becomes %XX with upper-case hex digits, a blank %20. Decoding the result
+// gives the same bytes back, so "a&b=c#d" searches for exactly that.
+std::string PercentEncode(const std::string& utf8);
 // ASCII-only case folding (A-Z <-> a-z), as the program's comparisons use it.
 std::string LowerAscii(std::string text);
 bool SameTextAscii(const std::string& a, const std::string& b);

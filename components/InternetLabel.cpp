@@ -1,6 +1,7 @@
 // The hyperlink label.
 #include "components/InternetLabel.h"
 
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <cstdint>
@@ -19,6 +20,7 @@ seams::LinkShellExecuteProc seams::SetLinkShellExecute(LinkShellExecuteProc proc
 }
 
 TInternetLabel::TInternetLabel(TComponent* owner) : TLabel(owner) {
+    SetTabStop(true);
     SetCursor(crHandPoint);
     SetFontColor(notVisitedColor_);
     SetFontStyle(0);
@@ -31,9 +33,12 @@ void TInternetLabel::SetLink(const std::string& link) {
 }
 
 void TInternetLabel::SetVisited(bool value) {
+    const bool changed = value != visited_;
     visited_ = value;
     // Even under the mouse: a successful click shows the visited colour at once.
     SetFontColor(visited_ ? visitedColor_ : notVisitedColor_);
+    if (changed)
+        NotifyAccessible(EVENT_OBJECT_STATECHANGE);
 }
 
 void TInternetLabel::SetVisitedColor(TColor color) {
@@ -89,4 +94,53 @@ void TInternetLabel::MouseLeave() {
     SetFontColor(visited_ ? visitedColor_ : notVisitedColor_);
     if (OnMouseLeave)
         OnMouseLeave(this);
+}
+
+TColor TInternetLabel::TextColor() const {
+    if (!HighContrast())
+        return Font().Color;
+    return mouseOver_ ? clHighlight : clHotLight;
+}
+
+void TInternetLabel::Paint(TCanvas& canvas) {
+    TLabel::Paint(canvas);
+    if (!Focused() || FocusCuesHidden())
+        return;
+    RECT rect = {0, 0, Scale(Width()), Scale(Height())};
+    if (HandleAllocated())
+        GetClientRect(Handle(), &rect);
+    DrawFocusRect(canvas.Handle(), &rect);
+}
+
+LRESULT TInternetLabel::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_SETFOCUS:
+        case WM_KILLFOCUS:
+            Invalidate();
+            break;
+        case WM_KEYDOWN: {
+            constexpr LPARAM kRepeat = 1 << 30;  // a held key opens the link once
+            if ((wParam == VK_RETURN || wParam == VK_SPACE) && !(lParam & kRepeat)) {
+                Click();
+                return 0;
+            }
+            break;
+        }
+        default:
+            break;
+    }
+    return TLabel::WndProc(msg, wParam, lParam);
+}
+
+bool TInternetLabel::DescribeAccessible(TAccessibleInfo& info) const {
+    info.role = ROLE_SYSTEM_LINK;
+    info.value = link_;
+    info.defaultAction = "Jump";
+    info.state = STATE_SYSTEM_LINKED | (visited_ ? STATE_SYSTEM_TRAVERSED : 0) |
+                 (mouseOver_ ? STATE_SYSTEM_HOTTRACKED : 0);
+    return true;
+}
+
+void TInternetLabel::DoAccessibleDefaultAction() {
+    Click();
 }

@@ -1,6 +1,8 @@
 // TInternetLabel: a label that behaves as a hyperlink. One colour until its link has been
 // opened, another afterwards, a third while the mouse is over it (underlined then too), the hand
-// cursor, and a click opens Link through the shell's default action.
+// cursor, and a click opens Link through the shell's default action. It is a tab stop: Enter or
+// Space opens the link as a click does, and a focus rectangle shows while it has the focus and
+// the window shows focus cues.
 #pragma once
 
 #include <functional>
@@ -43,6 +45,15 @@ class TInternetLabel : public TLabel {
     void Click() override;
     void MouseEnter() override;
     void MouseLeave() override;
+    void Paint(TCanvas& canvas) override;
+    // In high contrast the text takes the system's link colour (COLOR_HOTLIGHT), and the
+    // selection colour (COLOR_HIGHLIGHT) under the mouse, instead of the label's own colours.
+    TColor TextColor() const override;
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    // Screen readers meet a link (ROLE_SYSTEM_LINK) named by the caption, with Link as its value
+    // and "Jump" as its default action, which opens it as a click does.
+    bool DescribeAccessible(TAccessibleInfo& info) const override;
+    void DoAccessibleDefaultAction() override;
 
   private:
     std::string link_;

@@ -1,6 +1,8 @@
 // The scanner light bar. The arithmetic lives in ScannerGeometry; this file draws it.
 #include "components/UKITScan.h"
 
+#include <oleacc.h>
+
 #include <utility>
 
 #include "common/Exceptions.h"
@@ -91,6 +93,14 @@ void TKITScanner::SetScanning(bool value) {
         // Nothing is repainted: the LED lit last stays lit until the next full repaint.
         delete std::exchange(timer_, nullptr);
     }
+    NotifyAccessible(EVENT_OBJECT_STATECHANGE);
+}
+
+bool TKITScanner::DescribeAccessible(TAccessibleInfo& info) const {
+    // An animation rather than a progress bar: it tells that the launch runs, not how far it is.
+    info.role = ROLE_SYSTEM_ANIMATION;
+    info.state = STATE_SYSTEM_READONLY | (Scanning() ? STATE_SYSTEM_BUSY | STATE_SYSTEM_ANIMATED : 0);
+    return true;
 }
 
 void TKITScanner::RepaintIfShown() {
@@ -136,7 +146,8 @@ void TKITScanner::FullRepaint(TCanvas& canvas, int round) {
         return;
     }
 
-    colors_ = scanner::ColorsFor(scanColor_);
+    // In high contrast the LEDs take system colours: unlit as dimmed text, lit as the selection.
+    colors_ = HighContrast() ? scanner::ScanColors{clGrayText, clHighlight} : scanner::ColorsFor(scanColor_);
     layout_ = scanner::ResolveLayout(Width(), Height(), howManyLeds_, frame, widthFollowsLeds);
     for (int i = 1; i <= static_cast<int>(layout_.leds.size()); ++i)
         FillLed(canvas, i, colors_.off);

@@ -1,5 +1,8 @@
 // TKITScanner: a row of LEDs of which one at a time lights up and runs along the row, driven by
-// an animation timer of its own. It only draws; it has no events and takes no input.
+// an animation timer of its own. It only draws; it has no events and takes no input. Screen readers
+// meet it as an animation (ROLE_SYSTEM_ANIMATION), busy and animated while it scans, named by its
+// AccessibleName. In high contrast its LEDs take system colours (COLOR_GRAYTEXT unlit,
+// COLOR_HIGHLIGHT lit) instead of ScanColor's pair.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +48,7 @@ class TKITScanner : public TGraphicControl {
   protected:
     void FillCreateParams(CreateParams& params) override;
     void Paint(TCanvas& canvas) override;
+    bool DescribeAccessible(TAccessibleInfo& info) const override;
 
   private:
     void FullRepaint(TCanvas& canvas, int round);

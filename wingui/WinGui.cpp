@@ -10,7 +10,7 @@
 #include <map>
 #include <set>
 
-#include "common/ZorvaneText.h"
+#include "common/ZorvaneTPU.h"
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
@@ -153,7 +153,7 @@ void RegisterOwnClass(const std::string& className, WNDPROC proc, UINT classStyl
     wc.style = classStyle;
     wc.lpfnWndProc = proc;
     wc.hInstance = instance;
-    wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     wc.lpszClassName = className.c_str();
     if (!RegisterClassExA(&wc))
         throw EOSError("Cannot register the window class '" + className + "' (error " +
@@ -189,6 +189,23 @@ std::vector<TForm*>& LiveForms() {
 }  // namespace wingui_detail
 
 // ---- Basic types ---------------------------------------------------------------------------------
+
+namespace {
+std::optional<bool> gHighContrastOverride;
+}  // namespace
+
+bool HighContrast() {
+    if (gHighContrastOverride)
+        return *gHighContrastOverride;
+    HIGHCONTRASTA setting = {};
+    setting.cbSize = sizeof(setting);
+    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(setting), &setting, 0) &&
+           (setting.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+void seams::OverrideHighContrast(std::optional<bool> on) {
+    gHighContrastOverride = on;
+}
 
 COLORREF ColorToRGB(TColor color) {
     if (color == clDefault)
@@ -305,23 +322,28 @@ void TCanvas::LineTo(int x, int y) {
     ::LineTo(dc_, x, y);
 }
 
+// Text reaches GDI as UTF-16: its 8-bit entry points decode with the system's code page, not the
+// process's one the program's texts are in.
 void TCanvas::TextOut(int x, int y, const std::string& text) {
     Apply();
     SetBkMode(dc_, TRANSPARENT);
-    ::TextOutA(dc_, x, y, text.data(), static_cast<int>(text.size()));
+    const std::wstring wide = AnsiToWide(text);
+    ::TextOutW(dc_, x, y, wide.data(), static_cast<int>(wide.size()));
 }
 
 void TCanvas::TextRect(const RECT& rect, int x, int y, const std::string& text) {
     Apply();
     ::FillRect(dc_, &rect, brush_);
     SetBkMode(dc_, TRANSPARENT);
-    ExtTextOutA(dc_, x, y, ETO_CLIPPED, &rect, text.data(), static_cast<UINT>(text.size()), nullptr);
+    const std::wstring wide = AnsiToWide(text);
+    ExtTextOutW(dc_, x, y, ETO_CLIPPED, &rect, wide.data(), static_cast<UINT>(wide.size()), nullptr);
 }
 
 SIZE TCanvas::TextExtent(const std::string& text) {
     Apply();
     SIZE size = {0, 0};
-    GetTextExtentPoint32A(dc_, text.data(), static_cast<int>(text.size()), &size);
+    const std::wstring wide = AnsiToWide(text);
+    GetTextExtentPoint32W(dc_, wide.data(), static_cast<int>(wide.size()), &size);
     return size;
 }
 
@@ -336,7 +358,8 @@ COLORREF TCanvas::PixelAt(int x, int y) const {
 int TCanvas::DrawTextRect(RECT& rect, const std::string& text, UINT format) {
     Apply();
     SetBkMode(dc_, TRANSPARENT);
-    return ::DrawTextA(dc_, text.data(), static_cast<int>(text.size()), &rect, format);
+    const std::wstring wide = AnsiToWide(text);
+    return ::DrawTextW(dc_, wide.data(), static_cast<int>(wide.size()), &rect, format);
 }
 
 void DrawBevel(TCanvas& canvas, RECT& rect, TBevelCut kind, int width) {
@@ -477,6 +500,20 @@ TForm* TControl::ParentForm() const {
 }
 
 void TControl::SetBounds(int left, int top, int width, int height) {
+    const bool byLayout = parent_ && parent_->aligning_;
+    if (!byLayout) {
+        // Bounds set from outside are those the fitting starts from; a value equal to the one
+        // shown stands for the one set before (SetWidth keeps a position the fitting moved).
+        if (left == left_)
+            left -= fitDx_;
+        if (top == top_)
+            top -= fitDy_;
+        if (width == width_)
+            width -= fitDw_;
+        if (height == height_)
+            height -= fitDh_;
+        fitDx_ = fitDy_ = fitDw_ = fitDh_ = 0;
+    }
     width = std::max(width, 0);
     height = std::max(height, 0);
     const bool changed = left != left_ || top != top_ || width != width_ || height != height_;
@@ -484,18 +521,24 @@ void TControl::SetBounds(int left, int top, int width, int height) {
     top_ = top;
     width_ = width;
     height_ = height;
-    const bool byLayout = parent_ && parent_->aligning_;
     if (changed)
         ApplyBounds();
     if (!byLayout)
         UpdateAnchorRules();
-    if (!changed)
-        return;
-    if (IsWindowControl())
-        static_cast<TWinControl*>(this)->Realign();
-    BoundsChanged();
-    if (parent_ && !byLayout && align_ != alNone)
+    if (changed) {
+        if (IsWindowControl())
+            static_cast<TWinControl*>(this)->Realign();
+        BoundsChanged();
+    }
+    if (parent_ && !byLayout && (align_ != alNone || FitsCaptions()))
         parent_->Realign();
+}
+
+bool TControl::FitsCaptions() const {
+    if (!parent_ || !hwnd_ || topLevel_)
+        return false;
+    const TForm* form = ParentForm();
+    return form && form->FitCaptions();
 }
 
 void TControl::SetAlign(TAlign align) {
@@ -516,8 +559,9 @@ void TControl::UpdateAnchorRules() {
         return;
     anchorParentWidth_ = parent_->ClientWidth();
     anchorParentHeight_ = parent_->ClientHeight();
-    anchorRight_ = anchorParentWidth_ - (left_ + width_);
-    anchorBottom_ = anchorParentHeight_ - (top_ + height_);
+    // From the bounds set, without what the caption fitting added.
+    anchorRight_ = anchorParentWidth_ - (left_ - fitDx_ + width_ - fitDw_);
+    anchorBottom_ = anchorParentHeight_ - (top_ - fitDy_ + height_ - fitDh_);
 }
 
 void TControl::SetVisible(bool visible) {
@@ -547,6 +591,8 @@ void TControl::SetCaption(const std::string& caption) {
         SetWindowTextA(hwnd_, caption_.c_str());
     if (PaintsItself())
         Invalidate();
+    if (FitsCaptions())
+        parent_->Realign();
 }
 
 void TControl::SetHint(const std::string& hint) {
@@ -575,6 +621,8 @@ void TControl::SetFont(const TFont& font) {
     ApplyFont();
     FontChanged();
     Invalidate();
+    if (FitsCaptions())
+        parent_->Realign();
 }
 
 void TControl::SetFontColor(TColor color) {
@@ -592,6 +640,8 @@ void TControl::SetFontStyle(TFontStyles style) {
     ApplyFont();
     FontChanged();
     Invalidate();
+    if (FitsCaptions())
+        parent_->Realign();
 }
 
 void TControl::SetColor(TColor color) {
@@ -642,6 +692,15 @@ int TControl::Scale(int value) const {
 
 int TControl::Unscale(int value) const {
     return MulDiv(value, 96, Dpi());
+}
+
+void TControl::SetFocus() {
+    if (HWND hwnd = Handle())
+        ::SetFocus(hwnd);
+}
+
+bool TControl::Focused() const {
+    return hwnd_ && GetFocus() == hwnd_;
 }
 
 void TControl::Invalidate() {
@@ -713,6 +772,10 @@ void TControl::CreateWnd() {
         classProc_ = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlWndProc)));
     }
+    // A window made after the form's UI state was set starts with it, as the system's own do.
+    if (parentWnd)
+        uiState_ = static_cast<WORD>(SendMessageA(parentWnd, WM_QUERYUISTATE, 0, 0) &
+                                     (UISF_HIDEFOCUS | UISF_HIDEACCEL));
     ApplyFont();
     if (Dpi() != dpi)
         ApplyBounds();
@@ -740,6 +803,11 @@ void TControl::WindowDestroyed() {
     hwnd_ = nullptr;
     mouseInside_ = false;
     clicked_ = false;
+    if (accessible_) {
+        accessible_->Disconnect();
+        accessible_->Release();
+        accessible_ = nullptr;
+    }
 }
 
 void TControl::ApplyBounds() {
@@ -760,7 +828,10 @@ void TControl::ApplyBounds() {
         }
         return;
     }
-    SetWindowPos(hwnd_, nullptr, Scale(left_), Scale(top_), Scale(width_), Scale(height_),
+    // The edges are scaled, not the sizes: controls that touch at 96 dpi still touch, and none
+    // reaches a pixel past a neighbour or its parent's edge, at any DPI.
+    const int left = Scale(left_), top = Scale(top_);
+    SetWindowPos(hwnd_, nullptr, left, top, Scale(left_ + width_) - left, Scale(top_ + height_) - top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -773,6 +844,22 @@ void TControl::ApplyFont() {
     if (hfont_)
         DeleteObject(hfont_);
     hfont_ = fresh;
+    measured_.clear();
+}
+
+SIZE TControl::MeasuredCaption(UINT format, int width) const {
+    if (measuredCaption_ != caption_) {
+        measured_.clear();
+        measuredCaption_ = caption_;
+    }
+    for (const Measured& known : measured_)
+        if (known.format == format && known.width == width)
+            return known.size;
+    const SIZE size = MeasureCaption(hfont_, caption_, format, width);
+    if (measured_.size() >= 8)
+        measured_.clear();
+    measured_.push_back({format, width, size});
+    return size;
 }
 
 LRESULT TControl::DefaultHandler(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -878,7 +965,13 @@ void TControl::RelayToHint(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == AccessibleObject::DefaultActionMessage()) {
+        DoAccessibleDefaultAction();
+        return 0;
+    }
     switch (msg) {
+        case WM_GETOBJECT:
+            return AnswerGetObject(wParam, lParam);
         case WM_PAINT:
             if (PaintsItself()) {
                 PaintHandler();
@@ -989,6 +1082,40 @@ LRESULT TControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_CAPTURECHANGED:
             clicked_ = false;
             break;
+        case WM_CHANGEUISTATE:
+            // A child's request goes up to the form, which decides (see TForm).
+            if (!topLevel_ && !classProc_ && parent_ && parent_->hwnd_)
+                return SendMessageA(parent_->hwnd_, WM_CHANGEUISTATE, wParam, lParam);
+            break;
+        case WM_UPDATEUISTATE: {
+            const WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            const WORD old = uiState_;
+            if (LOWORD(wParam) == UIS_SET)
+                uiState_ |= flags;
+            else if (LOWORD(wParam) == UIS_CLEAR)
+                uiState_ &= static_cast<WORD>(~flags);
+            if (classProc_)
+                break;  // a standard control keeps its own state and repaints itself
+            for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                SendMessageA(child, WM_UPDATEUISTATE, wParam, lParam);
+            if (uiState_ != old && PaintsItself())
+                Invalidate();
+            return 0;
+        }
+        case WM_QUERYUISTATE:
+            if (!classProc_)
+                return uiState_;
+            break;
+        case WM_GETFONT:
+            if (!classProc_)
+                return reinterpret_cast<LRESULT>(hfont_);
+            break;
+        case WM_SYSCOLORCHANGE:
+            // The common controls learn of new system colours only from their parent.
+            if (!classProc_)
+                for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+                    SendMessageA(child, WM_SYSCOLORCHANGE, wParam, lParam);
+            break;
         case WM_DESTROY:
             if (!topLevel_)
                 if (TForm* form = ParentForm())
@@ -1063,15 +1190,6 @@ void TWinControl::SetTabStop(bool value) {
     }
 }
 
-void TWinControl::SetFocus() {
-    if (HWND hwnd = Handle())
-        ::SetFocus(hwnd);
-}
-
-bool TWinControl::Focused() const {
-    return hwnd_ && GetFocus() == hwnd_;
-}
-
 namespace {
 
 // Window controls by tab order (unset orders last, in placement order), then graphic controls.
@@ -1085,6 +1203,19 @@ std::vector<TControl*> TabSorted(const std::vector<TControl*>& controls) {
     };
     std::stable_sort(sorted.begin(), sorted.end(), [&](TControl* a, TControl* b) { return key(a) < key(b); });
     return sorted;
+}
+
+// Whether a control's width follows its form's client width: aligned to the full width, or
+// anchored on both sides, all the way up.
+bool WidensWithForm(const TControl& control) {
+    for (const TControl* up = &control; up->Parent(); up = up->Parent()) {
+        const TAlign align = up->Align();
+        const bool stretched = align == alTop || align == alBottom || align == alClient ||
+                               (align == alNone && (up->Anchors() & akLeft) && (up->Anchors() & akRight));
+        if (!stretched)
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -1104,24 +1235,25 @@ void TWinControl::ApplyTabOrder() {
     }
 }
 
-void TWinControl::CollectTabList(std::vector<TWinControl*>& list) {
+void TWinControl::CollectTabList(std::vector<TControl*>& list) {
     for (TControl* control : TabSorted(controls_)) {
-        if (!control->IsWindowControl() || !control->visible_ || !control->enabled_)
+        if (!control->visible_ || !control->enabled_)
             continue;
-        auto* child = static_cast<TWinControl*>(control);
-        if (child->tabStop_ && child->hwnd_)
-            list.push_back(child);
-        child->CollectTabList(list);
+        if (control->IsTabStop() && control->hwnd_)
+            list.push_back(control);
+        if (control->IsWindowControl())
+            static_cast<TWinControl*>(control)->CollectTabList(list);
     }
 }
 
 void TWinControl::Realign() {
-    if (aligning_)
+    if (aligning_ || creatingChildren_)
         return;
     FlagScope aligning(aligning_);
     const int clientWidth = ClientWidth(), clientHeight = ClientHeight();
     RECT rest = {0, 0, clientWidth, clientHeight};
     AdjustClientRect(rest);
+    const RECT inner = rest;
 
     const TAlign order[] = {alTop, alBottom, alLeft, alRight, alClient};
     for (TAlign align : order) {
@@ -1171,10 +1303,13 @@ void TWinControl::Realign() {
         }
     }
 
+    // The other controls where their anchors put them, then fitted to their captions.
+    std::vector<FitBox> boxes;
     for (TControl* control : controls_) {
-        if (control->align_ != alNone || control->anchors_ == (akLeft | akTop))
+        if (control->align_ != alNone)
             continue;
-        int left = control->left_, top = control->top_, width = control->width_, height = control->height_;
+        int left = control->left_ - control->fitDx_, top = control->top_ - control->fitDy_;
+        int width = control->width_ - control->fitDw_, height = control->height_ - control->fitDh_;
         const TAnchors anchors = control->anchors_;
         if (anchors & akRight) {
             if (anchors & akLeft)
@@ -1195,8 +1330,31 @@ void TWinControl::Realign() {
             const int ruleTop = control->anchorParentHeight_ - control->anchorBottom_ - height;
             top = ruleTop + (clientHeight - control->anchorParentHeight_) / 2;
         }
-        control->SetBounds(left, top, width, height);
+        FitBox box;
+        box.control = control;
+        box.set = RECT{left, top, left + width, top + height};
+        box.takesPart = control->visible_ && control->FitsCaptions();
+        box.rightAnchored = (anchors & akRight) && !(anchors & akLeft);
+        box.recordShift = box.rightAnchored ? control->anchorParentWidth_ - clientWidth : 0;
+        boxes.push_back(box);
     }
+    const bool fitting =
+        std::any_of(boxes.begin(), boxes.end(), [](const FitBox& box) { return box.takesPart; });
+    fitMinClientWidth_ = fitting ? FitCaptions(inner, clientWidth, WidensWithForm(*this), boxes) : -1;
+    for (FitBox& box : boxes) {
+        if (!fitting)
+            box.fitted = box.set;
+        TControl* control = box.control;
+        control->fitDx_ = box.fitted.left - box.set.left;
+        control->fitDy_ = box.fitted.top - box.set.top;
+        control->fitDw_ = (box.fitted.right - box.fitted.left) - (box.set.right - box.set.left);
+        control->fitDh_ = (box.fitted.bottom - box.fitted.top) - (box.set.bottom - box.set.top);
+        control->SetBounds(box.fitted.left, box.fitted.top, box.fitted.right - box.fitted.left,
+                           box.fitted.bottom - box.fitted.top);
+    }
+    if (fitting)
+        if (TForm* form = ParentForm())
+            form->RequestMinWidthCheck();
 }
 
 LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -1236,9 +1394,14 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TWinControl::AfterCreateWnd() {
-    for (TControl* control : controls_)
-        if (!control->hwnd_)
-            control->CreateWnd();
+    {
+        // One layout once all the children have windows, rather than one for each that changes
+        // its bounds as it gets one.
+        FlagScope creating(creatingChildren_);
+        for (TControl* control : controls_)
+            if (!control->hwnd_)
+                control->CreateWnd();
+    }
     ApplyTabOrder();
     Realign();
 }
@@ -1298,28 +1461,28 @@ void TScreen::SetCursor(TCursor cursor) {
 }
 
 HCURSOR CursorHandle(TCursor cursor) {
-    int id = 32512;  // IDC_ARROW
+    LPCSTR id = IDC_ARROW;
     switch (cursor) {
         case crHandPoint:
-            id = 32649;  // IDC_HAND
+            id = IDC_HAND;
             break;
         case crHourGlass:
-            id = 32514;  // IDC_WAIT
+            id = IDC_WAIT;
             break;
         case crIBeam:
-            id = 32513;
+            id = IDC_IBEAM;
             break;
         case crSizeWE:
-            id = 32644;
+            id = IDC_SIZEWE;
             break;
         case crSizeNS:
-            id = 32645;
+            id = IDC_SIZENS;
             break;
         case crCross:
-            id = 32515;
+            id = IDC_CROSS;
             break;
         default:
             break;
     }
-    return LoadCursorA(nullptr, MAKEINTRESOURCEA(id));
+    return LoadCursorA(nullptr, id);
 }

@@ -8,8 +8,16 @@
 //
 // Graphic controls (labels, images, the scanner bar) are realised as child windows too, for
 // painting and hit testing, but the framework treats them as non-window controls
-// (IsWindowControl() is false): they take no focus and are not double-buffered on request.
-// They are painted into their parent's buffer when the parent is double-buffered.
+// (IsWindowControl() is false): they hold no children and are not double-buffered on request,
+// and they take the focus only when they are tab stops themselves (a link label). They are
+// painted into their parent's buffer when the parent is double-buffered.
+//
+// Keyboard: Tab and Shift+Tab move among the tab stops (TApplication::PreTranslate); Enter or
+// Space presses a focused button or toggles a focused check box. Focus rectangles and accelerator
+// underlines follow the window's UI state as in dialog boxes: a form starts with UIS_INITIALIZE
+// (hidden unless the system always shows them), and keyboard navigation clears UISF_HIDEFOCUS
+// (Tab) and UISF_HIDEACCEL (Alt). The framework's own windows keep that state themselves and pass
+// WM_UPDATEUISTATE on to their children, which Wine's default handling does not do.
 //
 // Coordinates: bounds (Left, Top, Width, Height, ClientWidth) are 96-dpi pixels; the canvas, the
 // mouse handlers (MouseDown x, y ...) and ScreenToClient use the window's device pixels.
@@ -18,6 +26,19 @@
 // Anchor distances are taken against the parent's client size whenever a control is placed, its
 // bounds are set from outside the layout, or its anchors are set; they are applied on every
 // layout of the parent. Size a parent before placing anchored children in it.
+//
+// Captions that fit (TForm::SetFitCaptions): a layout is made for one font's metrics. On a form
+// that fits captions, each layout of a parent measures the captions of its buttons, check boxes
+// and labels with the control's own font at its DPI (CaptionWidth, CaptionHeight) and, where one
+// does not fit, grows the control: in width, or a word-wrapped button in height where the
+// controls above and below it leave room in the parent. A control grows away from the side it is
+// anchored to, and the controls beyond it in its row (those beside it that it did not overlap)
+// move along by as much. Where controls anchored to the left would reach those anchored to the
+// right, the parent needs more width: the form will not be made narrower than that, and grows to
+// it when it is. Where captions fit, the bounds are exactly those set. Fitting comes on top of
+// the bounds set and is worked out anew at each layout (a resize, a caption, font, visibility or
+// DPI change), so it never accumulates; Left() ... Height() report the fitted bounds, and a
+// SetBounds value equal to the one shown keeps the one that was set.
 //
 // Child notifications (WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*, WM_DRAWITEM, WM_HSCROLL/WM_VSCROLL)
 // that a framework window receives from a framework child are handed to that child's WndProc
@@ -30,6 +51,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -79,8 +101,20 @@ constexpr TColor clWindowText = kSystemColorFlag | COLOR_WINDOWTEXT;
 constexpr TColor clHighlight = kSystemColorFlag | COLOR_HIGHLIGHT;
 constexpr TColor clHighlightText = kSystemColorFlag | COLOR_HIGHLIGHTTEXT;
 constexpr TColor clInfoBk = kSystemColorFlag | COLOR_INFOBK;
+constexpr TColor clGrayText = kSystemColorFlag | COLOR_GRAYTEXT;
+constexpr TColor clHotLight = kSystemColorFlag | COLOR_HOTLIGHT;
 constexpr TColor clDefault = 0x20000000u;  // "the parent's colour" where a control allows it
 COLORREF ColorToRGB(TColor color);         // clDefault gives the button-face colour
+
+// True while the user runs a high-contrast colour scheme (SPI_GETHIGHCONTRAST), or while a test
+// says so. Controls with fixed colours of their own draw with system colours then; forms repaint
+// everything when the setting or the system colours change (WM_SETTINGCHANGE, WM_SYSCOLORCHANGE).
+bool HighContrast();
+namespace seams {
+// Stands in for the system setting until called with nullopt; a test then sends the form
+// WM_SETTINGCHANGE as the system would.
+void OverrideHighContrast(std::optional<bool> on);
+}  // namespace seams
 
 enum TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 
@@ -122,6 +156,7 @@ struct TFont {
 
 // Drawing on a device context, with a brush, a pen and a font of its own. Coordinates are device
 // pixels. The canvas selects its objects into the DC and restores the DC's own on destruction.
+// Texts are in the process's ANSI code page, as everywhere in the program.
 class TCanvas {
   public:
     explicit TCanvas(HDC dc);
@@ -149,7 +184,7 @@ class TCanvas {
     SIZE TextExtent(const std::string& text);
     void Pixel(int x, int y, TColor color);
     COLORREF PixelAt(int x, int y) const;
-    // DrawTextA with the canvas font and colour, transparent background (DT_CALCRECT measures).
+    // DrawText with the canvas font and colour, transparent background (DT_CALCRECT measures).
     int DrawTextRect(RECT& rect, const std::string& text, UINT format);
 
   private:
@@ -191,6 +226,21 @@ class TComponent : public TObject {
 
 class TWinControl;
 class TForm;
+namespace wingui_detail {
+class AccessibleObject;
+}
+
+// What a control tells screen readers (Microsoft Active Accessibility) beyond what its window's
+// standard object says. Controls that fill one in answer WM_GETOBJECT (OBJID_CLIENT) with an
+// IAccessible of their own; the others keep the system's object, which standard controls (buttons,
+// check boxes) fill from their window. Focus, visibility and availability come from the window.
+struct TAccessibleInfo {
+    long role = 0;  // ROLE_SYSTEM_*
+    std::string name;
+    std::string value;
+    std::string defaultAction;  // empty: the control has none
+    long state = 0;             // STATE_SYSTEM_* flags of the control's own
+};
 
 class TControl : public TComponent {
   public:
@@ -266,6 +316,26 @@ class TControl : public TComponent {
     void Repaint();                            // invalidate and paint now
     POINT ScreenToClient(POINT screen) const;  // device pixels
 
+    // The name screen readers give a control whose caption does not say what it is (or that has
+    // none); empty: the caption.
+    const std::string& AccessibleName() const { return accessibleName_; }
+    void SetAccessibleName(const std::string& name);
+    // Tells screen readers that what they read of the control changed (EVENT_OBJECT_STATECHANGE ...).
+    void NotifyAccessible(DWORD event);
+
+    // Caption fitting (see the note at the top), for the control at width x height (96-dpi
+    // pixels): the width at which it shows its whole caption (width itself when it does already),
+    // and the height it needs for that at this width; 0 for no need. Measured with the control's
+    // font at its DPI, so only while it has a window.
+    virtual int CaptionWidth(int /*width*/, int /*height*/) const { return 0; }
+    virtual int CaptionHeight(int /*width*/) const { return 0; }
+
+    // True for the controls Tab reaches: window controls with TabStop, and graphic controls that
+    // are tab stops themselves.
+    virtual bool IsTabStop() const { return false; }
+    void SetFocus();
+    bool Focused() const;
+
   protected:
     struct CreateParams {
         std::string className;  // a registered or system class ("BUTTON", "msctls_statusbar32")
@@ -296,8 +366,26 @@ class TControl : public TComponent {
     virtual bool PaintsItself() const { return false; }  // true: WM_PAINT goes to Paint
     virtual void FontChanged() {}
     virtual void BoundsChanged() {}
+    // The font the window draws with (also its WM_GETFONT answer), at its DPI; null without a window.
+    HFONT FontHandle() const { return hfont_; }
+    // The caption measured with that font in device pixels (DrawText DT_CALCRECT with the format;
+    // width limits DT_WORDBREAK lines), remembered until the caption or the font changes: every
+    // layout asks again.
+    SIZE MeasuredCaption(UINT format, int width = 0) const;
+    // Its form fits captions and it is laid out by a parent: what changes its caption's needs
+    // has the parent lay out again.
+    bool FitsCaptions() const;
     // Paints what the parent shows under this control, for see-through controls.
     void PaintParentBackground(TCanvas& canvas);
+    // Screen readers: a control that describes itself fills info and answers true; it is asked
+    // again at each question. Its default action, when it has one, runs later, from the message loop,
+    // never inside the screen reader's call.
+    virtual bool DescribeAccessible(TAccessibleInfo& /*info*/) const { return false; }
+    virtual void DoAccessibleDefaultAction() {}
+    // The window's UI state (WM_QUERYUISTATE): whether focus rectangles and accelerator underlines
+    // are hidden now.
+    bool FocusCuesHidden() const { return (uiState_ & UISF_HIDEFOCUS) != 0; }
+    bool AcceleratorsHidden() const { return (uiState_ & UISF_HIDEACCEL) != 0; }
     // Own-class controls capture the mouse on a left press and run Click when it is released
     // over them; subclasses that click some other way switch this off.
     bool clickOnMouseUp_ = true;
@@ -309,7 +397,9 @@ class TControl : public TComponent {
     friend class TWinControl;
     friend class TForm;
     friend class TControlCanvas;
+    friend class wingui_detail::AccessibleObject;
     friend LRESULT CALLBACK ControlWndProc(HWND, UINT, WPARAM, LPARAM) noexcept;
+    LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
     void ApplyBounds();
     void ApplyFont();
     void UpdateAnchorRules();
@@ -337,8 +427,20 @@ class TControl : public TComponent {
     TCursor cursor_ = crDefault;
     HFONT hfont_ = nullptr;
     bool mouseInside_ = false;
+    WORD uiState_ = 0;  // UISF_HIDEFOCUS | UISF_HIDEACCEL
+    std::string accessibleName_;
+    struct Measured {
+        UINT format;
+        int width;
+        SIZE size;
+    };
+    mutable std::vector<Measured> measured_;
+    mutable std::string measuredCaption_;
+    wingui_detail::AccessibleObject* accessible_ = nullptr;  // one reference, while the window lives
     // Anchor rules: the distances to the parent's edges when the anchors were set.
     int anchorRight_ = 0, anchorBottom_ = 0, anchorParentWidth_ = 0, anchorParentHeight_ = 0;
+    // What the caption fitting added to the bounds set (and anchored) at the last layout.
+    int fitDx_ = 0, fitDy_ = 0, fitDw_ = 0, fitDh_ = 0;
 };
 
 // A control that can hold child controls, take focus and be double-buffered.
@@ -355,8 +457,7 @@ class TWinControl : public TControl {
     void SetTabOrder(int order);  // orders the window among its siblings (Tab moves in this order)
     bool TabStop() const { return tabStop_; }
     void SetTabStop(bool value);
-    void SetFocus();
-    bool Focused() const;
+    bool IsTabStop() const override { return tabStop_; }
     // Tab moves the focus among the TabStop controls of a form in TabOrder, parent by parent.
     // A control that wants the Tab key (or arrows, characters) answers WM_GETDLGCODE.
     // Lays the children out by Align and Anchors (called when the client size changes).
@@ -376,12 +477,15 @@ class TWinControl : public TControl {
     void InsertControl(TControl* control);
     void RemoveControl(TControl* control);
     void ApplyTabOrder();
-    void CollectTabList(std::vector<TWinControl*>& list);
+    void CollectTabList(std::vector<TControl*>& list);
     void PaintBuffered();
     std::vector<TControl*> controls_;
     bool aligning_ = false;
     bool destroying_ = false;
+    bool creatingChildren_ = false;
     bool doubleBuffered_ = false;
+    // The client width below which the fitted children would overlap; -1 when none limits it.
+    int fitMinClientWidth_ = -1;
     int tabOrder_ = -1;
     bool tabStop_ = false;
 };
@@ -395,13 +499,20 @@ class TCustomControl : public TWinControl {
     bool PaintsItself() const override { return true; }
 };
 
-// A non-window control that paints itself (see the note at the top).
+// A non-window control that paints itself (see the note at the top). As a tab stop it comes
+// after its parent's window controls, in placement order.
 class TGraphicControl : public TControl {
   public:
     explicit TGraphicControl(TComponent* owner);
+    bool TabStop() const { return tabStop_; }
+    void SetTabStop(bool value) { tabStop_ = value; }
+    bool IsTabStop() const override { return tabStop_; }
 
   protected:
     bool PaintsItself() const override { return true; }
+
+  private:
+    bool tabStop_ = false;
 };
 
 // ---- Standard controls ----------------------------------------------------------------------
@@ -432,11 +543,14 @@ class TPanel : public TCustomControl {
 // bvLowered, highlight over shadow for bvRaised and bvSpace. bvNone draws nothing.
 void DrawBevel(TCanvas& canvas, RECT& rect, TBevelCut kind, int width);
 
+// A push button; Enter or Space presses it when it has the focus.
 class TButton : public TWinControl {
   public:
     explicit TButton(TComponent* owner);
     bool WordWrap() const { return wordWrap_; }
     void SetWordWrap(bool value);
+    int CaptionWidth(int width, int height) const override;
+    int CaptionHeight(int width) const override;  // only a word-wrapped button needs a height
 
   protected:
     void FillCreateParams(CreateParams& params) override;
@@ -447,11 +561,13 @@ class TButton : public TWinControl {
 };
 
 // A check box whose Checked setter runs OnClick whenever it changes the state, as a click does.
+// Enter or Space toggles it when it has the focus.
 class TCheckBox : public TWinControl {
   public:
     explicit TCheckBox(TComponent* owner);
     bool Checked() const { return checked_; }
     void SetChecked(bool value);
+    int CaptionWidth(int width, int height) const override;  // its box, the gap and the text
 
   protected:
     void FillCreateParams(CreateParams& params) override;
@@ -464,14 +580,19 @@ class TCheckBox : public TWinControl {
 
 class TLabel : public TGraphicControl {
   public:
-    explicit TLabel(TComponent* owner);  // auto-size on, transparent
+    // Auto-size on (measured at the label's DPI once it has a window), transparent.
+    explicit TLabel(TComponent* owner);
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool value);
     void SetCaption(const std::string& caption) override;
+    int CaptionWidth(int width, int height) const override;
 
   protected:
     void Paint(TCanvas& canvas) override;
     void FontChanged() override;
+    void AfterCreateWnd() override;
+    // The colour the enabled text is drawn in: the font's.
+    virtual TColor TextColor() const { return Font().Color; }
 
   private:
     void AdjustSize();
@@ -573,6 +694,14 @@ class TForm : public TWinControl {
     // Runs OnDestroy (inside the exception boundary), once.
     void DoDestroy();
 
+    // Captions that fit (see the note at the top); off by default. Switched on before the window
+    // exists, the first layout already fits.
+    bool FitCaptions() const { return fitCaptions_; }
+    void SetFitCaptions(bool value);
+    // The narrowest client width (96-dpi pixels) at which the fitted controls do not overlap; 0
+    // when nothing limits it.
+    int MinClientWidth() const;
+
     HWND HintWindow() const { return tooltip_; }
     // Moves the focus to the next (or previous) focusable control in tab order; true when
     // there was one.
@@ -588,10 +717,13 @@ class TForm : public TWinControl {
 
   private:
     friend class TControl;
+    friend class TWinControl;
     friend class TApplication;
     void RegisterHint(TControl* control);
     void UnregisterHint(TControl* control);
     void ReadBoundsFromWindow();
+    void RequestMinWidthCheck();
+    void RefreshFonts();
     std::string className_;
     std::string hintText_;
     std::wstring hintTextW_;
@@ -600,6 +732,8 @@ class TForm : public TWinControl {
     int alphaBlendValue_ = 255;
     HWND tooltip_ = nullptr;
     bool destroyed_ = false;
+    bool fitCaptions_ = false;
+    bool minWidthCheckPosted_ = false;
 };
 
 class TApplication {
@@ -639,8 +773,8 @@ class TApplication {
 
     // Runs OnDestroy of every form and deletes them, newest first (Run does this at its end).
     void DestroyForms();
-    // The keyboard handling the message loop does before dispatching (Tab among tab stops);
-    // true when the message was used up.
+    // The keyboard handling the message loop does before dispatching: Tab among tab stops, and
+    // the focus cues the keyboard shows; true when the message was used up.
     bool PreTranslate(MSG& msg);
 
   private:

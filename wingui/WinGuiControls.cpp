@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "common/ZorvaneTPU.h"
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
@@ -52,6 +53,79 @@ void TPanel::Paint(TCanvas& canvas) {
         canvas.DrawTextRect(rect, Caption(), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
 }
 
+// ---- Captions that fit ---------------------------------------------------------------------------
+
+namespace {
+
+// What the button class puts around a caption, at a DPI, with room to spare for the classic and
+// the themed look on Windows and Wine alike: the frame and inner margin of a push button on each
+// side, and a little more so the text does not touch the focus rectangle; a check box's glyph,
+// the gap after it and the focus rectangle around the text.
+int PushInset(int dpi) {
+    return MulDiv(4, dpi, 96);
+}
+int PushPadding(int dpi) {
+    return MulDiv(2, dpi, 96);
+}
+int CheckGlyphWidth(int dpi) {
+    using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+    static const auto forDpi = GetProc<GetSystemMetricsForDpiFn>("user32.dll", "GetSystemMetricsForDpi");
+    const int glyph = forDpi ? forDpi(SM_CXMENUCHECK, static_cast<UINT>(dpi)) : 0;
+    return glyph > 0 ? glyph : MulDiv(13, dpi, 96);
+}
+int CheckTextGap(int dpi) {
+    return MulDiv(6, dpi, 96);
+}
+int FocusMargin(int dpi) {
+    return MulDiv(2, dpi, 96);
+}
+
+}  // namespace
+
+// A word-wrapped caption is counted as broken at every blank: the button class may break its lines
+// earlier than DrawText says (Wine's does), so only a height that holds a word a line, or a width
+// that holds the whole caption on one line, is sure to show all of it.
+int TButton::CaptionWidth(int width, int height) const {
+    if (!hwnd_ || Caption().empty())
+        return 0;
+    const int dpi = Dpi(), inset = PushInset(dpi);
+    const SIZE line = MeasuredCaption(DT_SINGLELINE);
+    const int oneLine = UnscaleUp(line.cx + 2 * (inset + PushPadding(dpi)), dpi);
+    if (!wordWrap_)
+        return oneLine;
+    const int textWidth = MulDiv(width, dpi, 96) - 2 * inset;
+    const SIZE words = MeasuredCaption(DT_WORDBREAK, 1);
+    const bool wordALine = words.cx <= textWidth && words.cy + 2 * inset <= MulDiv(height, dpi, 96);
+    return wordALine || line.cx <= textWidth ? width : oneLine;
+}
+
+int TButton::CaptionHeight(int width) const {
+    if (!wordWrap_ || !hwnd_ || Caption().empty())
+        return 0;
+    const int dpi = Dpi(), inset = PushInset(dpi);
+    const int textWidth = MulDiv(width, dpi, 96) - 2 * inset;
+    if (MeasuredCaption(DT_SINGLELINE).cx <= textWidth)
+        return 0;  // one line, which any push button holds
+    const SIZE words = MeasuredCaption(DT_WORDBREAK, 1);
+    if (words.cx > textWidth)
+        return 0;  // a word wider than the button: more height does not help
+    return UnscaleUp(words.cy + 2 * inset, dpi);
+}
+
+int TCheckBox::CaptionWidth(int, int) const {
+    if (!hwnd_ || Caption().empty())
+        return 0;
+    const int dpi = Dpi();
+    const SIZE text = MeasuredCaption(DT_SINGLELINE);
+    return UnscaleUp(CheckGlyphWidth(dpi) + CheckTextGap(dpi) + text.cx + FocusMargin(dpi), dpi);
+}
+
+int TLabel::CaptionWidth(int, int) const {
+    if (!hwnd_ || Caption().empty())
+        return 0;
+    return UnscaleUp(MeasuredCaption(DT_LEFT | DT_EXPANDTABS).cx, Dpi());
+}
+
 // ---- Button --------------------------------------------------------------------------------------
 
 TButton::TButton(TComponent* owner) : TWinControl(owner) {
@@ -67,6 +141,8 @@ void TButton::SetWordWrap(bool value) {
     style = value ? (style | BS_MULTILINE) : (style & ~static_cast<LONG_PTR>(BS_MULTILINE));
     SetWindowLongPtrA(hwnd_, GWL_STYLE, style);
     Invalidate();
+    if (FitsCaptions())
+        Parent()->Realign();
 }
 
 void TButton::FillCreateParams(CreateParams& params) {
@@ -78,11 +154,27 @@ void TButton::FillCreateParams(CreateParams& params) {
     params.exStyle = 0;
 }
 
+namespace {
+
+// Enter on a focused button or check box presses it, as Space does on its own; a held key's
+// repeats do not. BM_CLICK gives the same notification and check-state change as a click.
+bool PressOnEnter(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    constexpr LPARAM kRepeat = 1 << 30;  // the key was already down
+    if (msg != WM_KEYDOWN || wParam != VK_RETURN || (lParam & kRepeat))
+        return false;
+    SendMessageA(hwnd, BM_CLICK, 0, 0);
+    return true;
+}
+
+}  // namespace
+
 LRESULT TButton::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == CN_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         Click();
         return 0;
     }
+    if (PressOnEnter(hwnd_, msg, wParam, lParam))
+        return 0;
     return TWinControl::WndProc(msg, wParam, lParam);
 }
 
@@ -122,6 +214,8 @@ LRESULT TCheckBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         Click();
         return 0;
     }
+    if (PressOnEnter(hwnd_, msg, wParam, lParam))
+        return 0;
     return TWinControl::WndProc(msg, wParam, lParam);
 }
 
@@ -147,21 +241,27 @@ void TLabel::FontChanged() {
     AdjustSize();
 }
 
+void TLabel::AfterCreateWnd() {
+    AdjustSize();  // now at the DPI the label is shown at
+}
+
 void TLabel::AdjustSize() {
     if (!autoSize_)
         return;
-    // Measured at 96 dpi, the unit of the bounds. An empty caption keeps the height of a line.
-    WindowDc screen(nullptr);
-    if (!screen.Dc())
-        return;
-    GdiObject<HFONT> font(CreateFontFor(Font(), 96));
-    HGDIOBJ old = SelectObject(screen.Dc(), font.Get());
+    // With its own font at its DPI once it has a window, before that at 96 dpi; the bounds take it
+    // in 96-dpi pixels, rounded up. An empty caption keeps the height of a line.
     const std::string text = Caption().empty() ? std::string(" ") : Caption();
-    RECT rect = {0, 0, 0, 0};
-    DrawTextA(screen.Dc(), text.data(), static_cast<int>(text.size()), &rect,
-              DT_CALCRECT | DT_LEFT | DT_EXPANDTABS);
-    SelectObject(screen.Dc(), old);
-    SetBounds(Left(), Top(), rect.right - rect.left, rect.bottom - rect.top);
+    const UINT format = DT_LEFT | DT_EXPANDTABS;
+    SIZE size;
+    if (hwnd_ && FontHandle()) {
+        const SIZE measured =
+            Caption().empty() ? MeasureCaption(FontHandle(), text, format) : MeasuredCaption(format);
+        size = SIZE{UnscaleUp(measured.cx, Dpi()), UnscaleUp(measured.cy, Dpi())};
+    } else {
+        GdiObject<HFONT> font(CreateFontFor(Font(), 96));
+        size = MeasureCaption(font.Get(), text, format);
+    }
+    SetBounds(Left(), Top(), size.cx, size.cy);
 }
 
 void TLabel::Paint(TCanvas& canvas) {
@@ -169,13 +269,15 @@ void TLabel::Paint(TCanvas& canvas) {
     RECT rect = {0, 0, Scale(Width()), Scale(Height())};
     if (hwnd_)
         GetClientRect(hwnd_, &rect);
-    const UINT format = DT_LEFT | DT_EXPANDTABS;
+    const UINT format = DT_LEFT | DT_EXPANDTABS | (AcceleratorsHidden() ? DT_HIDEPREFIX : 0);
+    TFont font = Font();
     if (Enabled()) {
+        font.Color = TextColor();
+        canvas.SetFont(font, Dpi());
         canvas.DrawTextRect(rect, Caption(), format);
         return;
     }
     // Disabled text is engraved: a highlight copy one pixel down and right, the shadow on top.
-    TFont font = Font();
     font.Color = clBtnHighlight;
     canvas.SetFont(font, Dpi());
     RECT shifted = rect;

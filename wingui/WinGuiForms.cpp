@@ -2,17 +2,15 @@
 // its message loop and global error handler.
 #include "wingui/WinGui.h"
 
+#include <shellscalingapi.h>
+
 #include <algorithm>
 #include <typeinfo>
 
-#include "common/ZorvaneText.h"
+#include "common/ZorvaneTPU.h"
 #include "wingui/WinGuiInternal.h"
 
 using namespace wingui_detail;
-
-#ifndef WM_DPICHANGED
-#define WM_DPICHANGED 0x02E0
-#endif
 
 namespace {
 
@@ -34,14 +32,19 @@ BOOL CALLBACK FirstIconGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
 HICON ProgramIcon(int size) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
     LPSTR name = nullptr;
-    EnumResourceNamesA(instance, MAKEINTRESOURCEA(14), FirstIconGroup,  // RT_GROUP_ICON
-                       reinterpret_cast<LONG_PTR>(&name));
+    EnumResourceNamesA(instance, RT_GROUP_ICON, FirstIconGroup, reinterpret_cast<LONG_PTR>(&name));
     if (!name)
         return nullptr;
     return static_cast<HICON>(LoadImageA(instance, name, IMAGE_ICON, size, size, LR_SHARED));
 }
 
 const char kHintProcProp[] = "SequoraHintProc";
+
+// Posted to a form whose fitted controls may need more width than it has.
+UINT MinWidthCheckMessage() {
+    static const UINT message = RegisterWindowMessageA("SequoraFitMinWidth");
+    return message;
+}
 
 // The hint window asks itself which window is under the mouse when it decides whether to stay
 // up; the answer includes disabled controls, whose hints show too.
@@ -123,6 +126,9 @@ void TForm::AfterCreateWnd() {
     }
     ReadBoundsFromWindow();
     TWinControl::AfterCreateWnd();
+    // As a dialog box starts: focus cues hidden until the keyboard is used, unless the system
+    // always shows them.
+    SendMessageA(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
 }
 
 void TForm::RegisterHint(TControl* control) {
@@ -163,11 +169,12 @@ std::string TForm::HintTextFor(const TControl& control) {
     return text;
 }
 
+// The client size in 96-dpi pixels, rounded down: what the layout places in it then ends inside it.
 int TForm::ClientWidth() const {
     if (hwnd_ && !IsIconic(hwnd_)) {
         RECT client;
         GetClientRect(hwnd_, &client);
-        return Unscale(client.right);
+        return client.right * 96 / Dpi();
     }
     return std::max<int>(width_ - FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0).cx, 0);
 }
@@ -176,7 +183,7 @@ int TForm::ClientHeight() const {
     if (hwnd_ && !IsIconic(hwnd_)) {
         RECT client;
         GetClientRect(hwnd_, &client);
-        return Unscale(client.bottom);
+        return client.bottom * 96 / Dpi();
     }
     return std::max<int>(height_ - FrameExtent(alphaBlend_ ? WS_EX_LAYERED : 0).cy, 0);
 }
@@ -279,7 +286,7 @@ void TForm::DoDestroy() {
 }
 
 bool TForm::SelectNext(bool forward) {
-    std::vector<TWinControl*> list;
+    std::vector<TControl*> list;
     CollectTabList(list);
     if (list.empty())
         return false;
@@ -300,7 +307,78 @@ bool TForm::SelectNext(bool forward) {
     return true;
 }
 
+void TForm::RefreshFonts() {
+    std::function<void(TWinControl&)> refresh = [&refresh](TWinControl& parent) {
+        for (TControl* control : parent.controls_) {
+            control->ApplyFont();
+            control->ApplyBounds();
+            control->FontChanged();
+            if (control->IsWindowControl()) {
+                auto& child = *static_cast<TWinControl*>(control);
+                refresh(child);
+                child.Realign();
+            }
+        }
+    };
+    ApplyFont();
+    refresh(*this);
+    ReadBoundsFromWindow();
+    Realign();
+}
+
+void TForm::SetFitCaptions(bool value) {
+    if (value == fitCaptions_)
+        return;
+    fitCaptions_ = value;
+    std::function<void(TWinControl&)> relayout = [&relayout](TWinControl& parent) {
+        parent.Realign();
+        for (TControl* control : parent.controls_)
+            if (control->IsWindowControl())
+                relayout(*static_cast<TWinControl*>(control));
+    };
+    relayout(*this);
+}
+
+int TForm::MinClientWidth() const {
+    if (!fitCaptions_ || !hwnd_)
+        return 0;
+    // Each parent that widens with the form knows the width its fitted controls need; the form
+    // needs as much more as that parent lacks.
+    int needed = 0;
+    const int clientWidth = ClientWidth();
+    std::function<void(const TWinControl&)> visit = [&](const TWinControl& parent) {
+        for (const TControl* control : parent.controls_) {
+            if (!control->IsWindowControl() || !control->visible_)
+                continue;
+            const auto& child = *static_cast<const TWinControl*>(control);
+            if (child.fitMinClientWidth_ >= 0)
+                needed = std::max(needed, clientWidth - child.ClientWidth() + child.fitMinClientWidth_);
+            visit(child);
+        }
+    };
+    visit(*this);
+    return needed;
+}
+
+void TForm::RequestMinWidthCheck() {
+    // Asked for from inside a layout, done after it: widening the form lays everything out again.
+    if (!hwnd_ || minWidthCheckPosted_)
+        return;
+    minWidthCheckPosted_ = PostMessageA(hwnd_, MinWidthCheckMessage(), 0, 0) != FALSE;
+}
+
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == MinWidthCheckMessage()) {
+        minWidthCheckPosted_ = false;
+        // In device pixels, so that rounding cannot leave the window a pixel short and ask again.
+        RECT window, client;
+        const int needed = Scale(MinClientWidth());
+        if (!IsIconic(hwnd_) && !IsZoomed(hwnd_) && GetWindowRect(hwnd_, &window) &&
+            GetClientRect(hwnd_, &client) && client.right < needed)
+            SetWindowPos(hwnd_, nullptr, 0, 0, window.right - window.left + needed - client.right,
+                         window.bottom - window.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     switch (msg) {
         case WM_NOTIFY: {
             auto* header = reinterpret_cast<NMHDR*>(lParam);
@@ -316,13 +394,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                 }
                 if (header->code == TTN_GETDISPINFOW) {
                     auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
-                    const std::string text = control ? HintTextFor(*control) : std::string();
-                    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(),
-                                                           static_cast<int>(text.size()), nullptr, 0);
-                    hintTextW_.assign(static_cast<size_t>(std::max(length, 0)), L'\0');
-                    if (length > 0)
-                        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                            hintTextW_.data(), length);
+                    hintTextW_ = AnsiToWide(control ? HintTextFor(*control) : std::string());
                     info->lpszText = hintTextW_.data();
                     info->szText[0] = L'\0';
                     info->hinst = nullptr;
@@ -382,46 +454,80 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (SelectNext(true))
                 return 0;
             break;
+        case WM_CHANGEUISTATE: {
+            // Decided here rather than by the default handling, which Wine does not implement;
+            // the change reaches every control through WM_UPDATEUISTATE.
+            WORD action = LOWORD(wParam);
+            WORD flags = HIWORD(wParam) & (UISF_HIDEFOCUS | UISF_HIDEACCEL);
+            BOOL alwaysShow = FALSE;
+            SystemParametersInfoA(SPI_GETKEYBOARDCUES, 0, &alwaysShow, 0);
+            if (action == UIS_INITIALIZE) {
+                action = alwaysShow ? UIS_CLEAR : UIS_SET;
+                flags = UISF_HIDEFOCUS | UISF_HIDEACCEL;
+            } else if (alwaysShow && action == UIS_SET) {
+                return 0;
+            }
+            WORD wanted = uiState_;
+            if (action == UIS_SET)
+                wanted |= flags;
+            else if (action == UIS_CLEAR)
+                wanted &= static_cast<WORD>(~flags);
+            if (wanted != uiState_)
+                SendMessageA(hwnd_, WM_UPDATEUISTATE, MAKEWPARAM(action, flags), 0);
+            return 0;
+        }
         case WM_SETTINGCHANGE:
         case WM_SYSCOLORCHANGE: {
-            // The system tells top-level windows only; controls that draw in system colours or
-            // follow a high-contrast scheme hear it from their form, as a dialog passes it on.
-            LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
-            struct Broadcast {
-                UINT msg;
-                WPARAM wParam;
-                LPARAM lParam;
-            } broadcast{msg, wParam, lParam};
-            EnumChildWindows(
-                hwnd_,
-                [](HWND child, LPARAM param) -> BOOL {
-                    const auto* b = reinterpret_cast<const Broadcast*>(param);
-                    SendMessageA(child, b->msg, b->wParam, b->lParam);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&broadcast));
+            // The system tells top-level windows only. New system colours reach the controls
+            // through their parents (the base handling passes them on); a changed setting (a
+            // high-contrast scheme switched on or off) is passed to every control here, as a
+            // dialog passes it on. Then everything draws again with what is now in force.
+            const LRESULT result = TWinControl::WndProc(msg, wParam, lParam);
+            if (msg == WM_SETTINGCHANGE) {
+                struct Broadcast {
+                    UINT msg;
+                    WPARAM wParam;
+                    LPARAM lParam;
+                } broadcast{msg, wParam, lParam};
+                EnumChildWindows(
+                    hwnd_,
+                    [](HWND child, LPARAM param) -> BOOL {
+                        const auto* b = reinterpret_cast<const Broadcast*>(param);
+                        SendMessageA(child, b->msg, b->wParam, b->lParam);
+                        return TRUE;
+                    },
+                    reinterpret_cast<LPARAM>(&broadcast));
+            }
+            RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
             return result;
         }
         case WM_DPICHANGED: {
             const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-            // Fonts and device bounds of every control follow the new DPI.
-            std::function<void(TWinControl&)> rescale = [&rescale](TWinControl& parent) {
-                for (TControl* control : parent.controls_) {
-                    control->ApplyFont();
-                    control->ApplyBounds();
-                    control->FontChanged();
-                    if (control->IsWindowControl())
-                        rescale(*static_cast<TWinControl*>(control));
-                }
-            };
-            ApplyFont();
-            rescale(*this);
-            ReadBoundsFromWindow();
-            Realign();
+            // Fonts and device bounds of every control follow the new DPI, and the captions are
+            // fitted to the new metrics.
+            RefreshFonts();
             return 0;
         }
+        case WM_FONTCHANGE:
+            // Fonts came or went: a font name may stand for another face now.
+            RefreshFonts();
+            break;
+        case WM_GETMINMAXINFO:
+            if (const int minClientWidth = MinClientWidth(); minClientWidth > 0) {
+                auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+                RECT window, client;
+                GetWindowRect(hwnd_, &window);
+                GetClientRect(hwnd_, &client);
+                const LONG frame = (window.right - window.left) - client.right;
+                info->ptMinTrackSize.x =
+                    std::max<LONG>(info->ptMinTrackSize.x, Scale(minClientWidth) + frame);
+                // On a screen narrower than that (a high DPI on a small one) the window reaches past
+                // its edge rather than letting its controls overlap.
+                info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, info->ptMinTrackSize.x);
+            }
+            break;
         case WM_CLOSE:
             if (Application.MainForm() == this) {
                 // The main form stays until the loop has ended; Run then runs OnDestroy while
@@ -463,15 +569,15 @@ void TApplication::Initialize() {
 
     // Per-monitor DPI awareness where the system has it; the manifest may have set it already,
     // and then these calls fail harmlessly.
-    using SetContextFn = BOOL(WINAPI*)(HANDLE);
-    using SetAwarenessFn = HRESULT(WINAPI*)(int);
+    using SetContextFn = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    using SetAwarenessFn = HRESULT(WINAPI*)(PROCESS_DPI_AWARENESS);
     using SetAwareFn = BOOL(WINAPI*)();
     if (auto setContext = GetProc<SetContextFn>("user32.dll", "SetProcessDpiAwarenessContext")) {
-        if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))  // per monitor v2
+        if (setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2))
             return;
     }
     if (auto setAwareness = GetProc<SetAwarenessFn>("shcore.dll", "SetProcessDpiAwareness")) {
-        if (SUCCEEDED(setAwareness(2)))  // per monitor
+        if (SUCCEEDED(setAwareness(PROCESS_PER_MONITOR_DPI_AWARE)))
             return;
     }
     if (auto setAware = GetProc<SetAwareFn>("user32.dll", "SetProcessDPIAware"))
@@ -484,16 +590,24 @@ void TApplication::SetTitle(const std::string& title) {
 }
 
 bool TApplication::PreTranslate(MSG& msg) {
-    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || GetKeyState(VK_CONTROL) < 0 ||
-        GetKeyState(VK_MENU) < 0)
+    const bool alt = msg.message == WM_SYSKEYDOWN && msg.wParam == VK_MENU;
+    const bool tab = msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0 &&
+                     GetKeyState(VK_MENU) >= 0;
+    if (!alt && !tab)
         return false;
     HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     auto* form = dynamic_cast<TForm*>(TControl::FromHandle(root));
     if (!form)
         return false;
+    if (alt) {
+        // Alt shows the accelerator underlines (and the focus), as in dialog boxes; the key goes on.
+        SendMessageA(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEACCEL | UISF_HIDEFOCUS), 0);
+        return false;
+    }
     const LRESULT code = SendMessageA(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg));
     if (code & (DLGC_WANTTAB | DLGC_WANTALLKEYS | DLGC_WANTMESSAGE))
         return false;
+    SendMessageA(root, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
     return form->SelectNext(GetKeyState(VK_SHIFT) >= 0);
 }
 

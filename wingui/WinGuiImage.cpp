@@ -114,8 +114,7 @@ bool TImage::LoadPng(const void* data, size_t size) {
 }
 
 bool TImage::LoadPngResource(HINSTANCE instance, int resourceId) {
-    HRSRC resource =
-        FindResourceA(instance, MAKEINTRESOURCEA(resourceId), MAKEINTRESOURCEA(10));  // RT_RCDATA
+    HRSRC resource = FindResourceA(instance, MAKEINTRESOURCEA(resourceId), RT_RCDATA);
     if (!resource)
         return false;
     HGLOBAL loaded = LoadResource(instance, resource);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <oleacc.h>
 
 #include <string>
 #include <typeinfo>
@@ -164,5 +165,98 @@ std::string DemangledClassName(const std::type_info& type);
 HWND ControlWindowAt(HWND start, POINT screen);
 // Every form that exists now, in creation order.
 std::vector<TForm*>& LiveForms();
+
+// One child in its parent's layout, for the caption fitting (see WinGui.h): its bounds as set and
+// anchored, and as fitted, in 96-dpi pixels.
+struct FitBox {
+    TControl* control = nullptr;
+    RECT set{};
+    RECT fitted{};
+    bool takesPart = false;      // shown, with a window: it may grow and be moved
+    bool rightAnchored = false;  // anchored right and not left: it grows and is pushed leftwards
+    // How much further right a right-anchored control stood when its anchors were taken.
+    int recordShift = 0;
+};
+
+// Fits the boxes into the parent's client rectangle (within its bevels). A parent that widens
+// with the form answers the client width below which its fitted controls would overlap (-1 when
+// nothing limits it); in one that does not, controls that would reach past its right edge move
+// left instead.
+int FitCaptions(const RECT& client, int clientWidth, bool widensWithForm, std::vector<FitBox>& boxes);
+
+// The text of a caption measured with a font, in device pixels (DrawText with DT_CALCRECT and the
+// given format; width limits the lines for DT_WORDBREAK).
+SIZE MeasureCaption(HFONT font, const std::string& caption, UINT format, int width = 0);
+// Device pixels at a DPI as 96-dpi pixels, rounded up, so that scaling back covers them.
+int UnscaleUp(int devicePixels, int dpi);
+
+// The IAccessible a control that describes itself (TControl::DescribeAccessible) answers
+// WM_GETOBJECT with. It asks the control at each call and leaves what the window tells anyway
+// (position, parent, navigation, hit testing) to the system's standard object for the window.
+// When the window goes the control disconnects it: from then on every call answers
+// CO_E_OBJNOTCONNECTED, and clients in other processes lose their connection. No exception leaves
+// a method; each becomes a failure code.
+class AccessibleObject final : public IAccessible {
+  public:
+    // With one reference, the caller's.
+    AccessibleObject(TControl& control, HWND hwnd);
+    void Disconnect();
+
+    // The message a default action is posted to the control's window with.
+    static UINT DefaultActionMessage();
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE
+    GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id,
+                                     REFIID iid,
+                                     LCID locale,
+                                     WORD flags,
+                                     DISPPARAMS* params,
+                                     VARIANT* result,
+                                     EXCEPINFO* exception,
+                                     UINT* argumentError) override;
+
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override;
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override;
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** object) override;
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override;
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override;
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override;
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override;
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override;
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override;
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override;
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override;
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override;
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override;
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE
+    accLocation(long* left, long* top, long* width, long* height, VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override;
+    HRESULT STDMETHODCALLTYPE accHitTest(long left, long top, VARIANT* child) override;
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override;
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override;
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
+
+  private:
+    ~AccessibleObject();
+    // Runs body for a live object asked about itself (CHILDID_SELF), turning exceptions into codes.
+    template <class Body>
+    HRESULT Answer(const VARIANT* child, Body&& body);
+    TAccessibleInfo Describe() const;
+    HRESULT Text(const std::string& text, BSTR* out) const;
+
+    LONG references_ = 1;
+    TControl* control_;
+    HWND hwnd_;
+    IAccessible* standard_ = nullptr;  // the system's object for the window
+};
 
 }  // namespace wingui_detail

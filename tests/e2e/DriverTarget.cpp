@@ -2,8 +2,21 @@
 // state the driver must read from outside (the grid is read in grid_target.exe, a real one).
 // "&Ask" opens a Yes/No box and puts the answer into the status bar; the exit code tells whether
 // "Option" was checked when the window closed (11) or not (22).
+//
+// Started with the argument "links" it shows instead a framework window (class
+// "DriverTargetLinks") with the program's link label and scanner bar, for screen-reader tests
+// from another process: the link opens nothing but puts "Opened <link>" into the window's
+// caption, the scanner scans, and the button "Remove link" destroys the label.
 #include <windows.h>
+#include <objbase.h>
 #include <commctrl.h>
+
+#include <cstring>
+#include <string>
+
+#include "components/InternetLabel.h"
+#include "components/UKITScan.h"
+#include "wingui/WinGui.h"
 
 namespace {
 
@@ -50,9 +63,53 @@ LRESULT CALLBACK MainProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, msg, wParam, lParam);
 }
 
+TForm* gLinkForm = nullptr;
+TInternetLabel* gLink = nullptr;
+
+HINSTANCE WINAPI RecordOpen(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT) {
+    gLinkForm->SetCaption(std::string("Opened ") + (file ? file : ""));
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(42));
+}
+
+int RunLinkWindow() {
+    // Screen readers reach the controls' objects through COM marshalling.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    Application.Initialize();
+    gLinkForm = Application.CreateForm<TForm>("DriverTargetLinks");
+    gLinkForm->SetCaption("Links");
+    gLinkForm->SetBounds(120, 120, 300, 160);
+    gLink = new TInternetLabel(gLinkForm);
+    gLink->SetParent(gLinkForm);
+    gLink->SetBounds(20, 50, 0, 0);
+    gLink->SetCaption("How it works");
+    gLink->SetLink("https://example.invalid/how-it-works");
+    auto* scanner = new TKITScanner(gLinkForm);
+    scanner->SetParent(gLinkForm);
+    scanner->SetBounds(20, 15, 73, 17);
+    scanner->SetAccessibleName("Start-up sequence");
+    scanner->SetScanning(true);
+    auto* remove = new TButton(gLinkForm);
+    remove->SetParent(gLinkForm);
+    remove->SetBounds(150, 45, 100, 25);
+    remove->SetCaption("Remove link");
+    remove->OnClick = [](TObject*) {
+        delete gLink;
+        gLink = nullptr;
+    };
+    seams::SetLinkShellExecute(RecordOpen);
+    gLinkForm->Show();
+    const int code = Application.Run();
+    if (SUCCEEDED(com))
+        CoUninitialize();
+    return code;
+}
+
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int showCommand) {
+    if (commandLine && std::strcmp(commandLine, "links") == 0)
+        return RunLinkWindow();
+
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 

@@ -280,6 +280,33 @@ TEST(SanitizeFileName, ReplacesForbiddenCharacters) {
     }
 }
 
+TEST(PercentEncode, EveryByteButTheUnreservedOnes) {
+    struct Case {
+        std::string in;
+        const char* out;
+    } cases[] = {
+        {"", ""},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"Tom & Jerry", "Tom%20%26%20Jerry"},
+        {"C#", "C%23"},
+        {"a+b", "a%2Bb"},
+        {"100%", "100%25"},
+        {"%41", "%2541"},  // already encoded text is encoded again, not passed through
+        {"q=1&r=2", "q%3D1%26r%3D2"},
+        {"a/b?c", "a%2Fb%3Fc"},
+        {"  ", "%20%20"},
+        {"\t\r\n", "%09%0D%0A"},
+        {"C:\\Tools\\x.exe", "C%3A%5CTools%5Cx.exe"},
+        {"\"quoted\" 'name'", "%22quoted%22%20%27name%27"},
+        {"Caf\xC3\xA9", "Caf%C3%A9"},  // UTF-8 bytes stay bytes, upper-case hex
+        {"\xE2\x82\xAC \xF0\x9F\x98\x80", "%E2%82%AC%20%F0%9F%98%80"},
+        {"\x7F\xFF", "%7F%FF"},
+        {"a\0b"s, "a%00b"},  // an embedded NUL is a byte like any other
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(PercentEncode(c.in), c.out) << c.in;
+}
+
 TEST(AsciiCase, FoldsOnlyAToZ) {
     EXPECT_EQ(LowerAscii("AbC-Z@[\xC9"), "abc-z@[\xC9");
     EXPECT_TRUE(SameTextAscii("C:\\Program Files\\A.EXE", "c:\\program files\\a.exe"));

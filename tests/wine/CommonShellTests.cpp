@@ -1,4 +1,4 @@
-// Shell folders, shortcut targets, opening through the shell and the system queries.
+// Shell folders, shortcut targets, opening through the shell, code pages and the system queries.
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
@@ -161,6 +161,30 @@ TEST_F(ShortcutTest, ExecuteFilePassesParametersOnlyWhenGiven) {
     EXPECT_EQ(*without, "[]\r\n");
     // Let the command interpreter let go of its folder before the scratch folder is removed.
     Sleep(200);
+}
+
+// ---- Code pages ---------------------------------------------------------------------------------
+
+TEST(CodePages, AnsiTextBecomesUtf16AndUtf8) {
+    // The same characters in the process code page this program runs with, and in UTF-8.
+    struct Row {
+        UINT codePage;
+        std::string ansi;
+    };
+    const Row rows[] = {
+        {1252, "Caf\xE9 \x80"},
+        {CP_UTF8, "Caf\xC3\xA9 \xE2\x82\xAC"},
+    };
+    const Row* row = nullptr;
+    for (const Row& candidate : rows)
+        if (candidate.codePage == GetACP())
+            row = &candidate;
+    ASSERT_NE(row, nullptr) << "no row for the process code page " << GetACP();
+    EXPECT_EQ(AnsiToWide(row->ansi), L"Caf\u00E9 \u20AC");
+    EXPECT_EQ(AnsiToUtf8(row->ansi), "Caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(AnsiToUtf8("Tom & Jerry #1"), "Tom & Jerry #1");
+    EXPECT_EQ(AnsiToUtf8(""), "");
+    EXPECT_EQ(AnsiToWide(""), L"");
 }
 
 // ---- System queries ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 // The link label under Wine: colours and underline with the mouse, the click's order of steps,
-// the shell call and its result, the version box.
+// the shell call and its result, the version box, the keyboard and its focus rectangle, and what
+// screen readers read of it.
 #include <windows.h>
 
 #include <fstream>
@@ -10,7 +11,9 @@
 
 #include "common/ZorvaneText.h"
 #include "components/InternetLabel.h"
+#include "tests/wine/AccessibleSupport.h"
 #include "tests/wine/ComponentsTestSupport.h"
+#include "tests/wine/KeyboardSupport.h"
 
 using testsupport::PaintNow;
 using testsupport::Pump;
@@ -374,4 +377,118 @@ TEST_F(LinkLabelTest, RealMouseAndClickMessages) {
     ASSERT_TRUE(testsupport::PumpUntil([&] { return !label->MouseOver(); }));
     EXPECT_EQ(label->Font().Color, clPurple);
     EXPECT_FALSE(label->Font().Style & fsUnderline);
+}
+
+TEST_F(LinkLabelTest, KeyboardReachesTheLinkOpensItAndFramesItWhileFocused) {
+    testsupport::KeyboardCuesSetting cues(false);
+    auto* button = new TButton(form);
+    button->SetBounds(200, 10, 80, 25);
+    button->SetParent(form);
+    ProbeLabel* label = NewLabel();
+    label->SetLink("http://example.invalid/keys");
+    int clicks = 0;
+    label->OnClick = [&](TObject*) { ++clicks; };
+    SendMessageA(form->Handle(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
+
+    // Focused without the keyboard the link shows no frame; Tab to it shows one.
+    PaintNow(form->Handle());
+    const WindowPixels unfocused(label->Handle());
+    label->SetFocus();
+    PaintNow(form->Handle());
+    const WindowPixels focusedByProgram(label->Handle());
+    button->SetFocus();
+    testsupport::PressTab();
+    ASSERT_EQ(GetFocus(), label->Handle());
+    PaintNow(form->Handle());
+    const WindowPixels focusedByKeyboard(label->Handle());
+
+    const int width = unfocused.Width(), height = unfocused.Height();
+    int differentWithoutCues = 0, onFrame = 0, inside = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            differentWithoutCues += focusedByProgram.At(x, y) != unfocused.At(x, y) ? 1 : 0;
+            if (focusedByKeyboard.At(x, y) == unfocused.At(x, y))
+                continue;
+            const bool edge = x == 0 || y == 0 || x == width - 1 || y == height - 1;
+            ++(edge ? onFrame : inside);
+        }
+    EXPECT_EQ(differentWithoutCues, 0);
+    EXPECT_GE(onFrame, width + height - 4) << "a dotted frame: every other pixel of the edges";
+    EXPECT_EQ(inside, 0) << "the text is untouched";
+
+    struct Key {
+        const char* what;
+        WPARAM key;
+        LPARAM press;
+        bool opens;
+    };
+    const Key keys[] = {
+        {"Enter", VK_RETURN, testsupport::kFirstPress, true},
+        {"Space", VK_SPACE, testsupport::kFirstPress, true},
+        {"a held Enter's repeat", VK_RETURN, testsupport::kRepeatedPress, false},
+        {"another key", 'L', testsupport::kFirstPress, false},
+    };
+    for (const Key& key : keys) {
+        SCOPED_TRACE(key.what);
+        gShellCalls.clear();
+        const int clicksBefore = clicks;
+        testsupport::PostKey(label->Handle(), key.key, key.press);
+        EXPECT_EQ(clicks - clicksBefore, key.opens ? 1 : 0) << "OnClick runs as for a click";
+        ASSERT_EQ(gShellCalls.size(), key.opens ? 1u : 0u);
+        if (key.opens) {
+            EXPECT_EQ(gShellCalls[0].file, "http://example.invalid/keys");
+        }
+    }
+    EXPECT_TRUE(label->Visited());
+}
+
+TEST_F(LinkLabelTest, ScreenReadersMeetALinkWhoseDefaultActionOpensIt) {
+    ProbeLabel* label = NewLabel("Online support");
+    label->SetLink("http://example.invalid/support");
+    testsupport::Accessible object(label->Handle());
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object.Role(), ROLE_SYSTEM_LINK);
+    EXPECT_EQ(object.Name(), "Online support");
+    EXPECT_EQ(object.Value(), "http://example.invalid/support");
+    EXPECT_EQ(object.DefaultAction(), "Jump");
+    EXPECT_EQ(object.State(), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED);
+    label->SetFocus();
+    EXPECT_EQ(object.State(), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED | STATE_SYSTEM_FOCUSED);
+
+    ASSERT_EQ(object->accDoDefaultAction(testsupport::Accessible::Self()), S_OK);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return !gShellCalls.empty(); }));
+    EXPECT_EQ(gShellCalls[0].file, "http://example.invalid/support");
+    EXPECT_TRUE(object.State() & STATE_SYSTEM_TRAVERSED) << "opened: visited";
+    label->MouseEnter();
+    EXPECT_TRUE(object.State() & STATE_SYSTEM_HOTTRACKED);
+    label->MouseLeave();
+
+    label->SetCaption("Support");
+    EXPECT_EQ(object.Name(), "Support") << "asked anew each time";
+}
+
+TEST_F(LinkLabelTest, HighContrastDrawsTheLinkInTheSystemsLinkColours) {
+    const COLORREF link = GetSysColor(COLOR_HOTLIGHT), hover = GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF blue = RGB(0, 0, 255), red = RGB(255, 0, 0);
+    ASSERT_NE(link, blue);
+    ASSERT_NE(hover, red);
+    ProbeLabel* label = NewLabel();
+    {
+        testsupport::HighContrastScheme highContrast(form);
+        const WindowPixels plain(label->Handle());
+        EXPECT_GT(PixelsOf(plain, link), 5);
+        EXPECT_EQ(PixelsOf(plain, blue), 0);
+        label->MouseEnter();
+        PaintNow(label->Handle());
+        const WindowPixels hovered(label->Handle());
+        EXPECT_GT(PixelsOf(hovered, hover), 5);
+        EXPECT_EQ(PixelsOf(hovered, red), 0);
+        label->MouseLeave();
+        EXPECT_EQ(label->Font().Color, clBlue) << "the label's own colours stay as they are";
+
+        highContrast.Off();
+        const WindowPixels own(label->Handle());
+        EXPECT_GT(PixelsOf(own, blue), 5);
+        EXPECT_EQ(PixelsOf(own, link), 0);
+    }
 }

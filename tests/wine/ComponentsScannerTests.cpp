@@ -1,4 +1,5 @@
-// The scanner bar under Wine, checked on the pixels it leaves on screen.
+// The scanner bar under Wine, checked on the pixels it leaves on screen and on what screen readers
+// read of it.
 #include <windows.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 
 #include "common/Exceptions.h"
 #include "components/UKITScan.h"
+#include "tests/wine/AccessibleSupport.h"
 #include "tests/wine/ComponentsTestSupport.h"
 
 using testsupport::PaintNow;
@@ -401,4 +403,44 @@ TEST_F(ScannerTest, DestroyedWhileScanning) {
     Sleep(30);
     Pump();
     EXPECT_TRUE(form->Controls().empty());
+}
+
+TEST_F(ScannerTest, ScreenReadersMeetABusyAnimationWhileItScans) {
+    TKITScanner* bar = NewScanner(73, 17);
+    bar->SetAccessibleName("Start-up sequence");
+    testsupport::Accessible object(bar->Handle());
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object.Role(), ROLE_SYSTEM_ANIMATION);
+    EXPECT_EQ(object.Name(), "Start-up sequence");
+    EXPECT_EQ(object.State(), STATE_SYSTEM_READONLY) << "idle, and no tab stop";
+    bar->SetScanning(true);
+    EXPECT_EQ(object.State(), STATE_SYSTEM_READONLY | STATE_SYSTEM_BUSY | STATE_SYSTEM_ANIMATED);
+    bar->SetScanning(false);
+    EXPECT_EQ(object.State(), STATE_SYSTEM_READONLY);
+    EXPECT_EQ(object.DefaultAction(), "");
+    EXPECT_EQ(object->accDoDefaultAction(testsupport::Accessible::Self()), DISP_E_MEMBERNOTFOUND);
+}
+
+TEST_F(ScannerTest, HighContrastDrawsTheLedsInSystemColoursAndNoLongerThanItLasts) {
+    const COLORREF unlit = GetSysColor(COLOR_GRAYTEXT), lit = GetSysColor(COLOR_HIGHLIGHT);
+    ASSERT_NE(unlit, kMaroon);
+    ASSERT_NE(lit, kRed);
+    TKITScanner* bar = NewScanner(73, 17);
+    Picture want = MainWindowPicture();
+    {
+        testsupport::HighContrastScheme highContrast(form);
+        want.off = unlit;
+        want.on = lit;
+        ExpectPicture(WindowPixels(bar->Handle()), want, "high contrast");
+        bar->Tick();
+        want.lit = 2;
+        ExpectPicture(WindowPixels(bar->Handle()), want, "high contrast, ticked");
+
+        highContrast.Off();
+        want = MainWindowPicture();
+        ExpectPicture(WindowPixels(bar->Handle()), want, "high contrast off again");
+        bar->Tick();
+        want.lit = 3;
+        ExpectPicture(WindowPixels(bar->Handle()), want, "the scan colours again, ticked");
+    }
 }

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,31 @@ inline void PaintNow(HWND window) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     Pump();
 }
+
+// Paints what the window and its children have been told to repaint, and nothing else.
+inline void PaintPending(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Pump();
+}
+
+// A high-contrast scheme for the length of a test, switched as the system switches it: the
+// setting changes (through the GUI layer's seam), then the form is told with WM_SETTINGCHANGE.
+class HighContrastScheme {
+  public:
+    explicit HighContrastScheme(TForm* form) : form_(form) { Switch(true); }
+    ~HighContrastScheme() { Switch(std::nullopt); }
+    HighContrastScheme(const HighContrastScheme&) = delete;
+    HighContrastScheme& operator=(const HighContrastScheme&) = delete;
+    void Off() { Switch(false); }
+
+  private:
+    void Switch(std::optional<bool> on) {
+        seams::OverrideHighContrast(on);
+        SendMessageA(form_->Handle(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+        PaintPending(form_->Handle());
+    }
+    TForm* form_;
+};
 
 // The client area of a window copied from its DC, so whatever was drawn onto it, inside or
 // outside a paint cycle, can be read back.

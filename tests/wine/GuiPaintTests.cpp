@@ -1,7 +1,9 @@
-// Painting in the GUI layer: bevels, the image with alpha, labels, double buffering.
+// Painting in the GUI layer: bevels, the image with alpha, labels, double buffering, text in the
+// process code page.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -295,4 +297,83 @@ TEST_F(GuiTest, SetDoubleBufferedCoversTheComponentAndTheWindowControlsItOwns) {
         ASSERT_EQ(graphic->dcTypes.size(), 1u);
         EXPECT_EQ(graphic->dcTypes[0], c.dcType);
     }
+}
+
+// This program runs with UTF-8 as its process code page (its manifest), where GDI's 8-bit entry
+// points would still decode with the system's code page: every way the canvas draws or measures
+// text must give what the UTF-16 text gives.
+TEST_F(GuiTest, CanvasTextIsTheProcessCodePagesText) {
+    ASSERT_EQ(GetACP(), static_cast<UINT>(CP_UTF8)) << "the test manifest sets the process code page";
+    const std::string text = "Caf\xC3\xA9 \xE2\x82\xAC 5";  // "Café € 5"
+    const std::wstring wide = L"Caf\u00E9 \u20AC 5";
+    constexpr int kWidth = 120, kHeight = 24;
+    const RECT box = {0, 0, kWidth, kHeight};
+
+    struct Way {
+        const char* name;
+        std::function<void(TCanvas&)> draw;
+        std::function<void(HDC)> reference;
+    };
+    const Way ways[] = {
+        {"TextOut", [&](TCanvas& c) { c.TextOut(2, 2, text); },
+         [&](HDC dc) { TextOutW(dc, 2, 2, wide.data(), static_cast<int>(wide.size())); }},
+        {"TextRect",
+         [&](TCanvas& c) {
+             c.SetBrushColor(clBlack);
+             c.TextRect(box, 2, 2, text);
+         },
+         [&](HDC dc) {
+             ExtTextOutW(dc, 2, 2, ETO_CLIPPED, &box, wide.data(), static_cast<UINT>(wide.size()), nullptr);
+         }},
+        {"DrawTextRect",
+         [&](TCanvas& c) {
+             RECT r = box;
+             c.DrawTextRect(r, text, DT_LEFT | DT_SINGLELINE);
+         },
+         [&](HDC dc) {
+             RECT r = box;
+             DrawTextW(dc, wide.data(), static_cast<int>(wide.size()), &r, DT_LEFT | DT_SINGLELINE);
+         }},
+    };
+    TFont font;
+    font.Color = clWhite;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        PixelSurface drawn(kWidth, kHeight), expected(kWidth, kHeight);
+        {
+            TCanvas canvas(drawn.Dc());
+            canvas.SetFont(font);
+            way.draw(canvas);
+        }
+        {
+            TCanvas canvas(expected.Dc());
+            canvas.SetFont(font);
+            (void)canvas.TextExtent("");  // selects the canvas font and colour
+            SetBkMode(expected.Dc(), TRANSPARENT);
+            way.reference(expected.Dc());
+        }
+        int differing = 0, lit = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                differing += drawn.At(x, y) != expected.At(x, y) ? 1 : 0;
+                lit += expected.At(x, y) != RGB(0, 0, 0) ? 1 : 0;
+            }
+        EXPECT_GT(lit, 20) << "the reference shows the text";
+        EXPECT_EQ(differing, 0);
+    }
+
+    PixelSurface surface(kWidth, kHeight);
+    TCanvas canvas(surface.Dc());
+    canvas.SetFont(font);
+    SIZE expectedExtent = {};
+    const SIZE extent = canvas.TextExtent(text);
+    GetTextExtentPoint32W(surface.Dc(), wide.data(), static_cast<int>(wide.size()), &expectedExtent);
+    EXPECT_EQ(extent.cx, expectedExtent.cx);
+
+    // A label sizes itself to the same text.
+    TForm* form = NewForm(200, 60);
+    auto* label = new TLabel(form);
+    label->SetParent(form);
+    label->SetCaption(text);
+    EXPECT_EQ(label->Width(), expectedExtent.cx);
 }
