@@ -24,29 +24,9 @@ using testsupport::WriteWholeFile;
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
 const std::string kCannotSave = "Cannot save the table of start up objects to ";
 const char* const kLeftToWindows =
     "The start up entries were left to Windows: the table or its backup could not be written";
-
-// A table file as the program writes it: comment, row and column counts, the six widths, then
-// every row with each cell followed by the separator.
-std::string TableFileText(const Rows& items) {
-    std::string text = "{the table of start up objects}\r\n";
-    text += std::to_string(items.size() + 1) + "\r\n6\r\n";
-    for (int width : {53, 71, 283, 80, 80, 35})
-        text += std::to_string(width) + "\r\n";
-    auto addRow = [&text](const std::vector<std::string>& row) {
-        for (const std::string& cell : row)
-            text.append(cell).append(" | ");
-        text += "\r\n";
-    };
-    addRow(kHeaderRow);
-    for (const auto& item : items)
-        addRow(item);
-    return text;
-}
 
 // Opens a file for reading and lets others only read it: nobody may write, replace or delete it
 // while the handle is held.

@@ -19,6 +19,10 @@
 #include "tests/e2e/UiDriver.h"
 #include "tests/wine/CommonTestSupport.h"
 
+#ifndef SEQUORA_LAUNCH_RECORDER
+#error "SEQUORA_LAUNCH_RECORDER must name the built launch_recorder.exe"
+#endif
+
 namespace e2e {
 
 constexpr DWORD kWindowTimeoutMs = 30000;
@@ -26,6 +30,26 @@ constexpr DWORD kBoxTimeoutMs = 15000;
 
 inline const std::vector<std::string> kHeaderRow = {"Enabled",    "Name",  "Full path",
                                                     "Parameters", "Delay", "Ask Google"};
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// A table file as the program writes it: comment, row and column counts, the six widths, then
+// every row with each cell followed by the separator.
+inline std::string TableFileText(const Rows& items) {
+    std::string text = "{the table of start up objects}\r\n";
+    text += std::to_string(items.size() + 1) + "\r\n6\r\n";
+    for (int width : {53, 71, 283, 80, 80, 35})
+        text += std::to_string(width) + "\r\n";
+    auto addRow = [&text](const std::vector<std::string>& row) {
+        for (const std::string& cell : row)
+            text.append(cell).append(" | ");
+        text += "\r\n";
+    };
+    addRow(kHeaderRow);
+    for (const auto& item : items)
+        addRow(item);
+    return text;
+}
 
 // The value names of a key, sorted; none when the key cannot be opened.
 inline std::vector<std::string> ValueNames(HKEY root, const std::string& path) {
@@ -205,6 +229,16 @@ class ScenarioTest : public SequoraTest {
                                    testsupport::DwordBytes(1));
     }
     std::string OwnRunValue() const { return "\"" + ProgramPath() + "\""; }
+
+    // A copy of the launch recorder under its own name, so that each item shows in the launch log.
+    std::string Recorder(const std::string& name) {
+        CreateDirectoryA(RecorderFolder().c_str(), nullptr);
+        const std::string path = RecorderFolder() + name + ".exe";
+        const std::string built = HostPathToWindows(SEQUORA_LAUNCH_RECORDER);
+        EXPECT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE)) << path;
+        return path;
+    }
+    std::string RecorderFolder() const { return ProgramFolder() + "rec\\"; }
 };
 
 }  // namespace e2e
