@@ -550,7 +550,10 @@ void TFrmMain::chkStartSelfClick(TObject*) {
 
 // ---- Telling the user -----------------------------------------------------------------------------
 
-void TFrmMain::Tell(MsgKind kind, const std::string& text, const std::string& statusText) {
+void TFrmMain::Tell(MsgKind kind,
+                    const std::string& text,
+                    const std::string& statusText,
+                    const std::string& condition) {
     if (!unattended_) {
         switch (kind) {
             case MsgKind::Warning:
@@ -569,6 +572,7 @@ void TFrmMain::Tell(MsgKind kind, const std::string& text, const std::string& st
         return;
     }
     notices_.push_back(ExpandCRLF(text));
+    noticeConditions_.push_back(condition.empty() ? notices_.back() : condition);
     if (!noticeStatus_.empty())
         noticeStatus_ += " / ";
     std::string line = statusText.empty() ? ExpandCRLF(text) : statusText;
@@ -586,7 +590,7 @@ void TFrmMain::TellCollectedNotices() {
         // A value of another type tells nothing: everything is news.
     }
     std::string toldNow;
-    const std::vector<size_t> news = NewNotices(notices_, toldBefore, toldNow);
+    const std::vector<size_t> news = NewNotices(noticeConditions_, toldBefore, toldNow);
     for (size_t index : news)
         AppendToErrorLog(notices_[index]);
     if (!news.empty())
@@ -598,6 +602,7 @@ void TFrmMain::TellCollectedNotices() {
         AppendToErrorLog(DescribeError(error));
     }
     notices_.clear();
+    noticeConditions_.clear();
     noticeStatus_.clear();
 }
 
@@ -885,7 +890,8 @@ bool TFrmMain::WriteBackup() {
         Status->SetSimpleText("Backup created to " + fileName);
         return true;
     }
-    Tell(MsgKind::Error, "Cannot make backup to " + fileName);
+    // The file's name holds the time: the condition is the folder that takes no backup.
+    Tell(MsgKind::Error, "Cannot make backup to " + fileName, {}, "Cannot make backup to " + folder);
     return false;
 }
 

@@ -111,10 +111,16 @@ class TFrmMain : public TForm {
     // ---- Telling the user ----
     // A box when the user acts by hand; while a later start creates its window nobody may have to
     // click, so the text goes to the status bar and the error log instead, once until it changes.
-    void Tell(MsgKind kind, const std::string& text, const std::string& statusText = {});
+    // `condition` names what is told when the text holds something that differs from start to start
+    // for the same condition (a time stamp); empty: the text itself.
+    void Tell(MsgKind kind,
+              const std::string& text,
+              const std::string& statusText = {},
+              const std::string& condition = {});
     void TellCollectedNotices();
     bool unattended_ = false;
     std::vector<std::string> notices_;
+    std::vector<std::string> noticeConditions_;
     std::string noticeStatus_;
 
     // ---- The import ----
