@@ -419,6 +419,11 @@ void TFrmMain::FormCreate(TObject*) {
             throw;
         AppendToErrorLog(DescribeError(error));
         Status->SetSimpleText(DescribeError(error));
+        // The launcher as the rest of the creation would have left it without a sequence: stopped,
+        // and offered only for a table that holds items.
+        StopLaunching();
+        btnStop->SetVisible(Grid->RowCount() > 1);
+        UpdateRunButton();
     }
     TellCollectedNotices();
 }
