@@ -388,8 +388,9 @@ void TFrmMain::FormCreate(TObject*) {
         // A table that exists is loaded, also when the settings are missing (a first run that did
         // not end normally): it is never replaced by an empty one.
         const std::string tableFile = TableFileName();
+        bool tableRead = true;
         if (FileExists(tableFile)) {
-            LoadTable(tableFile);
+            tableRead = LoadTable(tableFile);
         } else if (FirstRun) {
             // Sequora registers itself to start with Windows only once the user has confirmed an
             // import.
@@ -401,14 +402,16 @@ void TFrmMain::FormCreate(TObject*) {
             SetHeaderRow();
         }
 
-        if (chkAutoImport->Checked() && !FirstRun && ImportConfirmed())
+        // A table that could not be read takes nothing more from Windows in this start, and
+        // starts nothing.
+        if (tableRead && chkAutoImport->Checked() && !FirstRun && ImportConfirmed())
             btnImportClick(this);
 
         btnStop->SetVisible(!FirstRun && Grid->RowCount() > 1);
         // Once per log-on session: opened again later, the window shows the table and leaves the
         // programs alone; "Execute programs" still starts them on request.
         const std::optional<std::string> startedAt = SequenceStartedThisLogon();
-        Timer->SetEnabled(Grid->RowCount() > 1 && chkEnabled->Checked() && !startedAt);
+        Timer->SetEnabled(tableRead && Grid->RowCount() > 1 && chkEnabled->Checked() && !startedAt);
         if (Timer->Enabled())
             MarkSequenceStarted();
         else if (startedAt && Grid->RowCount() > 1)
@@ -423,11 +426,16 @@ void TFrmMain::FormCreate(TObject*) {
             throw;
         AppendToErrorLog(DescribeError(error));
         Status->SetSimpleText(DescribeError(error));
+        // The launcher as the rest of the creation would have left it without a sequence: stopped,
+        // and offered only for a table that holds items.
+        StopLaunching();
+        btnStop->SetVisible(Grid->RowCount() > 1);
+        UpdateRunButton();
     }
     TellCollectedNotices();
 }
 
-void TFrmMain::LoadTable(const std::string& tableFile) {
+bool TFrmMain::LoadTable(const std::string& tableFile) {
     Grid->SetMaxCells(kMostTableCells);
     try {
         (void)Grid->LoadFromFile(tableFile);
@@ -449,9 +457,10 @@ void TFrmMain::LoadTable(const std::string& tableFile) {
         SetHeaderRow();
         Tell(MsgKind::Warning, text,
              "The table of start up objects could not be read; it has been kept aside");
-        throw;
+        return false;
     }
     LinkRowsToKept();
+    return true;
 }
 
 void TFrmMain::SetHeaderRow() {
@@ -554,7 +563,10 @@ void TFrmMain::chkStartSelfClick(TObject*) {
 
 // ---- Telling the user -----------------------------------------------------------------------------
 
-void TFrmMain::Tell(MsgKind kind, const std::string& text, const std::string& statusText) {
+void TFrmMain::Tell(MsgKind kind,
+                    const std::string& text,
+                    const std::string& statusText,
+                    const std::string& condition) {
     if (!unattended_) {
         switch (kind) {
             case MsgKind::Warning:
@@ -573,6 +585,7 @@ void TFrmMain::Tell(MsgKind kind, const std::string& text, const std::string& st
         return;
     }
     notices_.push_back(ExpandCRLF(text));
+    noticeConditions_.push_back(condition.empty() ? notices_.back() : condition);
     if (!noticeStatus_.empty())
         noticeStatus_ += " / ";
     std::string line = statusText.empty() ? ExpandCRLF(text) : statusText;
@@ -590,7 +603,7 @@ void TFrmMain::TellCollectedNotices() {
         // A value of another type tells nothing: everything is news.
     }
     std::string toldNow;
-    const std::vector<size_t> news = NewNotices(notices_, toldBefore, toldNow);
+    const std::vector<size_t> news = NewNotices(noticeConditions_, toldBefore, toldNow);
     for (size_t index : news)
         AppendToErrorLog(notices_[index]);
     if (!news.empty())
@@ -602,6 +615,7 @@ void TFrmMain::TellCollectedNotices() {
         AppendToErrorLog(DescribeError(error));
     }
     notices_.clear();
+    noticeConditions_.clear();
     noticeStatus_.clear();
 }
 
@@ -893,7 +907,8 @@ bool TFrmMain::WriteBackup() {
         Status->SetSimpleText("Backup created to " + fileName);
         return true;
     }
-    Tell(MsgKind::Error, "Cannot make backup to " + fileName);
+    // The file's name holds the time: the condition is the folder that takes no backup.
+    Tell(MsgKind::Error, "Cannot make backup to " + fileName, {}, "Cannot make backup to " + folder);
     return false;
 }
 
@@ -1131,7 +1146,8 @@ void TFrmMain::Import(bool automatic) {
             key = kept_.NewRowKey();
             SetRowKey(row, key);
         }
-        if (automatic)
+        // Windows started it at this log-on, unless its own start-up settings have it off.
+        if (automatic && !source.collected.disabledByWindows)
             startedByWindows_.insert(key);
         if (p.rowTakesCommand) {
             Grid->SetCell(kColPath, row, p.path);

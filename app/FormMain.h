@@ -96,7 +96,9 @@ class TFrmMain : public TForm {
 
   private:
     void CreateControls();
-    void LoadTable(const std::string& tableFile);
+    // Loads the table file; false when it could not be read (it is then kept aside, the user is
+    // told, and the table holds its header row only).
+    [[nodiscard]] bool LoadTable(const std::string& tableFile);
     // Writes the backup script of the table; false, after the error message, when it failed.
     bool WriteBackup();
     std::vector<StartupItem> TableItems();
@@ -111,10 +113,16 @@ class TFrmMain : public TForm {
     // ---- Telling the user ----
     // A box when the user acts by hand; while a later start creates its window nobody may have to
     // click, so the text goes to the status bar and the error log instead, once until it changes.
-    void Tell(MsgKind kind, const std::string& text, const std::string& statusText = {});
+    // `condition` names what is told when the text holds something that differs from start to start
+    // for the same condition (a time stamp); empty: the text itself.
+    void Tell(MsgKind kind,
+              const std::string& text,
+              const std::string& statusText = {},
+              const std::string& condition = {});
     void TellCollectedNotices();
     bool unattended_ = false;
     std::vector<std::string> notices_;
+    std::vector<std::string> noticeConditions_;
     std::string noticeStatus_;
 
     // ---- The import ----

@@ -16,10 +16,6 @@
 #include "tests/e2e/UiDriver.h"
 #include "tests/wine/CommonTestSupport.h"
 
-#ifndef SEQUORA_LAUNCH_RECORDER
-#error "SEQUORA_LAUNCH_RECORDER must name the built launch_recorder.exe"
-#endif
-
 using namespace e2e;
 using testsupport::DwordBytes;
 using testsupport::ReadRawValue;
@@ -69,27 +65,9 @@ double SecondsBetween(unsigned long long from, unsigned long long to) {
 
 class AppScenario : public ScenarioTest {
   protected:
-    void SetUp() override {
-        ScenarioTest::SetUp();
-        if (HasFatalFailure())
-            return;
-        recorders_ = ProgramFolder() + "rec\\";
-        ASSERT_TRUE(CreateDirectoryA(recorders_.c_str(), nullptr));
-    }
-
-    // A copy of the launch recorder under its own name, so each item shows in the launch log.
-    std::string Recorder(const std::string& name) {
-        const std::string path = recorders_ + name + ".exe";
-        const std::string built = HostPathToWindows(SEQUORA_LAUNCH_RECORDER);
-        EXPECT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE)) << path;
-        return path;
-    }
-
     void SeedShortcut(const std::string& folder, const std::string& name, const std::string& target) {
         testsupport::SaveShortcut(folder + name, target, "/from-the-shortcut");
     }
-
-    std::string recorders_;
 };
 
 // The delay example: the machine's key holds Alpha and Beta, the user's key the program's own
@@ -109,7 +87,7 @@ TEST_F(AppScenario, FirstRunImportsTheEntriesAndALaterRunLaunchesThemOnTheirTick
     SeedRunValue(UserRoot(), "Theta", "\"%SEQUORA_E2E_RECORDERS%\\theta.exe\" /expanded", REG_EXPAND_SZ);
     SeedShortcut(StartupFolder(), "Delta.lnk", delta);
     const std::vector<std::pair<std::string, std::string>> environment = {
-        {"SEQUORA_E2E_RECORDERS", recorders_.substr(0, recorders_.size() - 1)}};
+        {"SEQUORA_E2E_RECORDERS", RecorderFolder().substr(0, RecorderFolder().size() - 1)}};
 
     // ---- The first run ----
     Process first = StartSequora(environment);

@@ -19,6 +19,10 @@
 #include "tests/e2e/UiDriver.h"
 #include "tests/wine/CommonTestSupport.h"
 
+#ifndef SEQUORA_LAUNCH_RECORDER
+#error "SEQUORA_LAUNCH_RECORDER must name the built launch_recorder.exe"
+#endif
+
 namespace e2e {
 
 constexpr DWORD kWindowTimeoutMs = 30000;
@@ -225,6 +229,16 @@ class ScenarioTest : public SequoraTest {
                                    testsupport::DwordBytes(1));
     }
     std::string OwnRunValue() const { return "\"" + ProgramPath() + "\""; }
+
+    // A copy of the launch recorder under its own name, so that each item shows in the launch log.
+    std::string Recorder(const std::string& name) {
+        CreateDirectoryA(RecorderFolder().c_str(), nullptr);
+        const std::string path = RecorderFolder() + name + ".exe";
+        const std::string built = HostPathToWindows(SEQUORA_LAUNCH_RECORDER);
+        EXPECT_TRUE(CopyFileA(built.c_str(), path.c_str(), FALSE)) << path;
+        return path;
+    }
+    std::string RecorderFolder() const { return ProgramFolder() + "rec\\"; }
 };
 
 }  // namespace e2e
