@@ -113,11 +113,13 @@ class ComPtr {
     T* operator->() const noexcept { return ptr_; }
     T* Get() const noexcept { return ptr_; }
     explicit operator bool() const noexcept { return ptr_ != nullptr; }
-    // For the out parameter of CoCreateInstance and QueryInterface; drops what was held.
-    void** PutVoid() noexcept {
+    // For an out parameter that takes the interface (T**) or any interface (void**, as
+    // CoCreateInstance and QueryInterface do); both drop what was held.
+    T** Put() noexcept {
         Reset();
-        return reinterpret_cast<void**>(&ptr_);
+        return &ptr_;
     }
+    void** PutVoid() noexcept { return reinterpret_cast<void**>(Put()); }
 
   private:
     void Reset() noexcept {

@@ -57,7 +57,7 @@ bool TImage::LoadPng(const void* data, size_t size) {
     ComScope com;  // first, so that it ends after every COM object below is released
     ComPtr<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, reinterpret_cast<void**>(factory.Put()))))
+                                IID_IWICImagingFactory, factory.PutVoid())))
         return false;
     ComPtr<IWICStream> stream;
     if (FAILED(factory->CreateStream(stream.Put())) ||
@@ -68,7 +68,7 @@ bool TImage::LoadPng(const void* data, size_t size) {
     // The PNG decoder by its class: asking the factory for one by container format makes it go
     // through every installed decoder first.
     if (FAILED(CoCreateInstance(CLSID_WICPngDecoder, nullptr, CLSCTX_INPROC_SERVER, IID_IWICBitmapDecoder,
-                                reinterpret_cast<void**>(decoder.Put()))) &&
+                                decoder.PutVoid())) &&
         FAILED(factory->CreateDecoder(GUID_ContainerFormatPng, nullptr, decoder.Put())))
         return false;
     if (FAILED(decoder->Initialize(stream.Get(), WICDecodeMetadataCacheOnDemand)))

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/Win32Handles.h"
 #include "wingui/WinGui.h"
 
 namespace wingui_detail {
@@ -105,38 +106,6 @@ class MemoryDc {
     HDC dc_ = nullptr;
     HBITMAP bitmap_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr;
-};
-
-// A COM interface pointer released on destruction.
-template <class T>
-class ComPtr {
-  public:
-    ComPtr() = default;
-    ~ComPtr() { Reset(); }
-    ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            ptr_ = std::exchange(other.ptr_, nullptr);
-        }
-        return *this;
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
-    T* operator->() const { return ptr_; }
-    T* Get() const { return ptr_; }
-    T** Put() {
-        Reset();
-        return &ptr_;
-    }
-    void Reset() {
-        if (ptr_)
-            ptr_->Release();
-        ptr_ = nullptr;
-    }
-
-  private:
-    T* ptr_ = nullptr;
 };
 
 // CoInitializeEx for the length of a call, undone only when it succeeded.
