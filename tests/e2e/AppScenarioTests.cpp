@@ -354,17 +354,8 @@ TEST_F(AppScenario, ANonNumericDelayShowsTheConversionErrorAndLosesNoCell) {
     // A click on Second's delay cell (each column is its width plus a one-pixel line wide, each
     // row 15 pixels plus its line high), F2, the new text, Enter.
     const LPARAM delayOfSecond = MAKELPARAM(53 + 71 + 283 + 80 + 4 + 20, 2 * 16 + 8);
-    ASSERT_TRUE(PostMessageA(main.grid, WM_LBUTTONDOWN, MK_LBUTTON, delayOfSecond));
-    ASSERT_TRUE(PostMessageA(main.grid, WM_LBUTTONUP, 0, delayOfSecond));
-    ASSERT_TRUE(PostMessageA(main.grid, WM_KEYDOWN, VK_F2, 0));
-    HWND editor = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            editor = FindChild(main.grid, "Edit");
-            return editor && IsVisible(editor);
-        },
-        5000))
-        << "no in-place editor";
+    const HWND editor = OpenCellEditor(main, delayOfSecond);
+    ASSERT_NE(editor, nullptr);
     EXPECT_EQ(WindowText(editor), "6");
     ASSERT_TRUE(SendMessageTimeoutA(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("soon"), SMTO_ABORTIFHUNG,
                                     5000, nullptr));

@@ -543,17 +543,8 @@ TEST_F(Logon, AnEditOpenAtCloseIsSaved) {
     // A click on First's name (the first column is 53 pixels and its line wide, each row 15
     // pixels and its line high), F2, the new text; no Enter.
     const LPARAM nameOfFirst = MAKELPARAM(53 + 1 + 20, 16 + 8);
-    ASSERT_TRUE(PostMessageA(main.grid, WM_LBUTTONDOWN, MK_LBUTTON, nameOfFirst));
-    ASSERT_TRUE(PostMessageA(main.grid, WM_LBUTTONUP, 0, nameOfFirst));
-    ASSERT_TRUE(PostMessageA(main.grid, WM_KEYDOWN, VK_F2, 0));
-    HWND editor = nullptr;
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            editor = FindChild(main.grid, "Edit");
-            return editor && IsVisible(editor);
-        },
-        5000))
-        << "no in-place editor";
+    const HWND editor = OpenCellEditor(main, nameOfFirst);
+    ASSERT_NE(editor, nullptr);
     ASSERT_EQ(WindowText(editor), "First");
     ASSERT_TRUE(SendMessageTimeoutA(editor, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("Renamed"),
                                     SMTO_ABORTIFHUNG, 5000, nullptr));

@@ -202,6 +202,25 @@ class ScenarioTest : public SequoraTest {
         return main;
     }
 
+    // Opens the table's in-place editor on the cell at `where` (client pixels): a click, then F2.
+    // Null, after a failure, when no editor shows.
+    HWND OpenCellEditor(const MainWindow& main, LPARAM where) {
+        EXPECT_TRUE(PostMessageA(main.grid, WM_LBUTTONDOWN, MK_LBUTTON, where));
+        EXPECT_TRUE(PostMessageA(main.grid, WM_LBUTTONUP, 0, where));
+        EXPECT_TRUE(PostMessageA(main.grid, WM_KEYDOWN, VK_F2, 0));
+        HWND editor = nullptr;
+        if (!WaitUntil(
+                [&] {
+                    editor = FindChild(main.grid, "Edit");
+                    return editor && IsVisible(editor);
+                },
+                5000)) {
+            ADD_FAILURE() << "no in-place editor";
+            return nullptr;
+        }
+        return editor;
+    }
+
     // Closes the window; when the exit is expected to show an error box, it is checked and answered.
     void CloseAndWait(Process& app, const MainWindow& main, const std::string& exitError = {}) {
         ASSERT_TRUE(RequestClose(main.window));
