@@ -7,6 +7,8 @@
 #include <climits>
 #include <exception>
 #include <map>
+#include <tuple>
+#include <unordered_map>
 
 #include "app/BackupScript.h"
 #include "app/ErrorHandler.h"
@@ -63,37 +65,6 @@ TFont LinkFont() {
     font.Style = fsUnderline;
     font.Color = clBlue;
     return font;
-}
-
-// A program named in an unquoted Run value, found as CreateProcess finds it: a name with a folder
-// where it says, a bare name in the system folders and then along PATH (where Explorer, which
-// starts the Run values, finds it).
-bool ProgramExists(const std::string& candidate) {
-    const std::wstring name = AnsiToWide(candidate);
-    if (name.empty())
-        return false;
-    if (candidate.find_first_of("\\/:") != std::string::npos) {
-        const DWORD attributes = GetFileAttributesW(name.c_str());
-        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-    }
-    wchar_t folder[MAX_PATH] = {};
-    std::wstring searchPath;
-    if (UINT length = GetSystemDirectoryW(folder, MAX_PATH); length > 0 && length < MAX_PATH)
-        searchPath += std::wstring(folder) + L";";
-    if (UINT length = GetWindowsDirectoryW(folder, MAX_PATH); length > 0 && length < MAX_PATH)
-        searchPath += std::wstring(folder) + L"\\System;" + folder + L";";
-    if (DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0); length > 0) {
-        std::wstring path(length, L'\0');
-        length = GetEnvironmentVariableW(L"PATH", path.data(), length);
-        path.resize(length);
-        searchPath += path;
-    }
-    wchar_t found[MAX_PATH] = {};
-    const DWORD length = SearchPathW(searchPath.c_str(), name.c_str(), nullptr, MAX_PATH, found, nullptr);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
-    const DWORD attributes = GetFileAttributesW(found);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string LaunchFailureText(const std::string& path, DWORD error) {
@@ -384,9 +355,16 @@ void TFrmMain::FormCreate(TObject*) {
         if (chkMinimized->Checked())
             Application.Minimize();
 
+        // Once per log-on session: opened again later, the window shows the table and leaves the
+        // programs alone; "Execute programs" still starts them on request. Only the first start
+        // of a session comes after Windows has started its own entries.
+        const std::optional<std::string> startedAt = SequenceStartedThisLogon();
+        firstStartThisSession_ = !startedAt;
+
         LoadKept();
         // A table that exists is loaded, also when the settings are missing (a first run that did
-        // not end normally): it is never replaced by an empty one.
+        // not end normally): it is never replaced by an empty one. Until the table is in the grid
+        // (a step before failed), the exit saves nothing over it.
         const std::string tableFile = TableFileName();
         bool tableRead = true;
         if (FileExists(tableFile)) {
@@ -401,16 +379,17 @@ void TFrmMain::FormCreate(TObject*) {
             Tell(MsgKind::Plain, "File \"" + tableFile + "\" does not exist");
             SetHeaderRow();
         }
+        tableReady_ = true;
 
         // A table that could not be read takes nothing more from Windows in this start, and
-        // starts nothing.
+        // starts nothing. Without the automatic import, what Windows started at this log-on is
+        // still looked up, so that nothing starts twice.
         if (tableRead && chkAutoImport->Checked() && !FirstRun && ImportConfirmed())
             btnImportClick(this);
+        else if (tableRead && !FirstRun && firstStartThisSession_)
+            NoteWhatWindowsStarted();
 
         btnStop->SetVisible(!FirstRun && Grid->RowCount() > 1);
-        // Once per log-on session: opened again later, the window shows the table and leaves the
-        // programs alone; "Execute programs" still starts them on request.
-        const std::optional<std::string> startedAt = SequenceStartedThisLogon();
         Timer->SetEnabled(tableRead && Grid->RowCount() > 1 && chkEnabled->Checked() && !startedAt);
         if (Timer->Enabled())
             MarkSequenceStarted();
@@ -494,7 +473,7 @@ void TFrmMain::CommitEdit() {
 }
 
 bool TFrmMain::SaveTable() {
-    if (tableSaveBlocked_)
+    if (!tableReady_ || tableSaveBlocked_)
         return false;
     return Grid->SaveToFile(TableFileName());
 }
@@ -510,44 +489,52 @@ void TFrmMain::FormDestroy(TObject*) {
 
     (void)StringToFile(GetAppDataFolder(kSection) + kLogFile, LaunchLog, false);
 
-    AppWriteBool(kSection, "chkAutoClose", chkAutoClose->Checked());
-    AppWriteBool(kSection, "chkStartSelf", chkStartSelf->Checked());
-    AppWriteBool(kSection, "chkMinimized", chkMinimized->Checked());
-    AppWriteBool(kSection, "chkEnabled", chkEnabled->Checked());
+    // Settings that cannot be written must not keep the table from being saved.
+    std::string failed;
+    try {
+        AppWriteBool(kSection, "chkAutoClose", chkAutoClose->Checked());
+        AppWriteBool(kSection, "chkStartSelf", chkStartSelf->Checked());
+        AppWriteBool(kSection, "chkMinimized", chkMinimized->Checked());
+        AppWriteBool(kSection, "chkEnabled", chkEnabled->Checked());
 
-    // A minimised or maximised window is remembered by its normal bounds.
-    int top = Top(), left = Left(), width = Width(), height = Height();
-    WINDOWPLACEMENT placement = {};
-    placement.length = sizeof placement;
-    if (HandleAllocated() && (IsIconic(Handle()) || IsZoomed(Handle())) &&
-        GetWindowPlacement(Handle(), &placement)) {
-        const RECT& r = placement.rcNormalPosition;
-        left = Unscale(r.left);
-        top = Unscale(r.top);
-        width = Unscale(r.right - r.left);
-        height = Unscale(r.bottom - r.top);
+        // A minimised or maximised window is remembered by its normal bounds.
+        int top = Top(), left = Left(), width = Width(), height = Height();
+        WINDOWPLACEMENT placement = {};
+        placement.length = sizeof placement;
+        if (HandleAllocated() && (IsIconic(Handle()) || IsZoomed(Handle())) &&
+            GetWindowPlacement(Handle(), &placement)) {
+            const RECT& r = placement.rcNormalPosition;
+            left = Unscale(r.left);
+            top = Unscale(r.top);
+            width = Unscale(r.right - r.left);
+            height = Unscale(r.bottom - r.top);
+        }
+        AppWriteInteger(kSection, "Top", top);
+        AppWriteInteger(kSection, "Left", left);
+        AppWriteInteger(kSection, "Width", width);
+        AppWriteInteger(kSection, "Height", height);
+        AppWriteBool(kSection, "chkAutoImport", chkAutoImport->Checked());
+    } catch (const std::exception& error) {
+        failed = DescribeError(error);
     }
-    AppWriteInteger(kSection, "Top", top);
-    AppWriteInteger(kSection, "Left", left);
-    AppWriteInteger(kSection, "Width", width);
-    AppWriteInteger(kSection, "Height", height);
-    AppWriteBool(kSection, "chkAutoImport", chkAutoImport->Checked());
 
     // The import reports its own failed save; at exit a failed save would lose every change since
     // then without a word, so the user is told: in a box when the user closed the window, in the
-    // error log when the window closed itself at the end of the sequence (nobody may have to click
-    // at log-on). A table that could not be read nor kept aside is left as it is.
-    std::string failed;
-    if (!tableSaveBlocked_ && !SaveTable())
-        failed = "Cannot save the table of start up objects to " + TableFileName();
-    if (!SaveKept()) {
+    // error log when the window closed itself at the end of the sequence or the Windows session
+    // ends (nobody is there to click). A table that could not be read nor kept aside is left as it is.
+    if (tableReady_ && !tableSaveBlocked_ && !SaveTable()) {
+        if (!failed.empty())
+            failed += "CRLF";
+        failed += "Cannot save the table of start up objects to " + TableFileName();
+    }
+    if (keptReady_ && !keptSaveBlocked_ && !SaveKept()) {
         if (!failed.empty())
             failed += "CRLF";
         failed += "Cannot save what Windows held for the start up entries to " + KeptIndexFile();
     }
     if (failed.empty())
         return;
-    if (closingItself_)
+    if (closingItself_ || Application.SessionEnding())
         AppendToErrorLog(ExpandCRLF(failed));
     else
         MsgError(failed);
@@ -779,8 +766,14 @@ void TFrmMain::TimerTimer(TObject*) {
     } tickScope{inTick_};
 
     // An edit in progress is part of the table this tick reads; its end-of-edit sort runs now,
-    // not in the middle of the launches.
-    CommitEdit();
+    // not in the middle of the launches. Should the sort fail (a delay that is no number), the
+    // tick still launches what is due, and the error is reported after it.
+    std::exception_ptr editError;
+    try {
+        CommitEdit();
+    } catch (...) {
+        editError = std::current_exception();
+    }
     // The items that are due are launched as the table held them when the tick began: an edit
     // or a re-sort while the tick runs does not make it start another row.
     struct Due {
@@ -834,6 +827,8 @@ void TFrmMain::TimerTimer(TObject*) {
     if (chkAutoClose->Checked())
         Status->SetSimpleText(" The program will shut down in " + std::to_string(end - Timer->Tag) +
                               ". Uncheck the \"Shutdown itself\" checkbox to cancel the shutdown");
+    if (editError)
+        std::rethrow_exception(editError);
 }
 
 void TFrmMain::LaunchItem(uint32_t key, const std::string& path, const std::string& params) {
@@ -841,7 +836,7 @@ void TFrmMain::LaunchItem(uint32_t key, const std::string& path, const std::stri
     if (const KeptEntry* shortcut = KeptShortcutOf(key, path, params)) {
         // A row that still starts what its shortcut started is started through the shortcut, so
         // its working folder and window state apply.
-        const std::string file = KeptShortcutFolder(shortcut->place) + shortcut->name;
+        const std::string file = KeptCopyOf(*shortcut);
         if (!FileExists(file))
             (void)WriteKeptShortcut(*shortcut, file);
         result = LaunchShortcut(file);
@@ -889,7 +884,7 @@ bool TFrmMain::WriteBackup() {
         BackupLine line{GetItemPath(row), GetItemParams(row), {}};
         // An item started through its kept shortcut starts in the shortcut's working folder.
         if (const KeptEntry* shortcut = KeptShortcutOf(RowKey(row), line.path, line.params)) {
-            const std::string file = KeptShortcutFolder(shortcut->place) + shortcut->name;
+            const std::string file = KeptCopyOf(*shortcut);
             if (FileExists(file) || WriteKeptShortcut(*shortcut, file))
                 line.workingFolder = ShortcutWorkingFolder(file);
         }
@@ -926,30 +921,42 @@ std::string TFrmMain::KeptShortcutFolder(EntryPlace place) {
     return KeptFolder() + PlaceFolderName(place) + "\\";
 }
 
+std::string TFrmMain::KeptCopyOf(const KeptEntry& shortcut) {
+    return KeptShortcutFolder(shortcut.place) + shortcut.name;
+}
+
 void TFrmMain::LoadKept() {
     const std::string index = KeptIndexFile();
-    if (!FileExists(index))
-        return;
-    try {
-        kept_.Parse(ReadFileText(index));
-    } catch (const std::exception& error) {
-        // Kept aside, so that the next save does not write an empty store over it.
-        const std::string keptAs = KeepUnreadableFile(index);
-        Tell(MsgKind::Warning,
-             std::string("What Windows held for the start up entries could not be read: ") + error.what() +
-                 (keptAs.empty() ? std::string() : "CRLFThe file has been kept as " + keptAs),
-             "What Windows held for the start up entries could not be read; Restore cannot give it back");
+    if (FileExists(index)) {
+        try {
+            kept_.Parse(ReadFileText(index));
+        } catch (const std::exception& error) {
+            // Kept aside, so that the next save does not write an empty store over it; one that
+            // cannot be moved is never written over.
+            const std::string keptAs = KeepUnreadableFile(index);
+            keptSaveBlocked_ = keptAs.empty();
+            Tell(MsgKind::Warning,
+                 std::string("What Windows held for the start up entries could not be read: ") +
+                     error.what() +
+                     (keptAs.empty() ? std::string() : "CRLFThe file has been kept as " + keptAs),
+                 "What Windows held for the start up entries could not be read; Restore cannot give it back");
+        }
     }
+    keptReady_ = true;
 }
 
 bool TFrmMain::SaveKept() {
+    // Not read yet (the creation stopped before), or unreadable and still where it was: what is
+    // on disk is all there is, and stays.
+    if (!keptReady_ || keptSaveBlocked_)
+        return false;
     // Each entry remembers the row it became as the row reads now, so that the next start finds
     // the row again in the table file.
+    const std::unordered_map<uint32_t, int> rows = RowsByKey();
     std::vector<KeptEntry> entries = kept_.Entries();
     for (const KeptEntry& entry : entries) {
-        const int row = RowOfKey(entry.rowKey);
-        if (row >= 1)
-            kept_.Find(entry.Identity())->current = RowSignature(row);
+        if (const auto row = rows.find(entry.rowKey); row != rows.end())
+            kept_.Find(entry.Identity())->current = RowSignature(row->second);
     }
     if (kept_.Empty() && !FileExists(KeptIndexFile()))
         return true;
@@ -960,8 +967,7 @@ bool TFrmMain::SaveKept() {
     for (const std::string& file : keptFilesToDelete_) {
         bool named = false;
         for (const KeptEntry& entry : kept_.Entries())
-            named = named || (!IsRunKeyPlace(entry.place) &&
-                              SameTextAscii(KeptShortcutFolder(entry.place) + entry.name, file));
+            named = named || (!IsRunKeyPlace(entry.place) && SameTextAscii(KeptCopyOf(entry), file));
         if (!named)
             DeleteFileA(file.c_str());
     }
@@ -970,22 +976,35 @@ bool TFrmMain::SaveKept() {
 }
 
 uint32_t TFrmMain::RowKey(int row) {
+    // The program wrote the tag: decimal digits of a key between 1 and 2^32 - 1.
     const std::string& tag = Grid->RowTag(row);
-    int32_t key = 0;
-    return !tag.empty() && TryStrToInt(tag, key) && key > 0 ? static_cast<uint32_t>(key) : 0;
+    uint64_t key = 0;
+    for (char c : tag) {
+        if (c < '0' || c > '9' || key > UINT32_MAX)
+            return 0;
+        key = key * 10 + static_cast<uint64_t>(c - '0');
+    }
+    return key <= UINT32_MAX ? static_cast<uint32_t>(key) : 0;
+}
+
+uint32_t TFrmMain::NewRowKey() {
+    // Above every key in use: the store's, and the rows' that hold no kept original (yet).
+    uint32_t key = kept_.NewRowKey();
+    for (int row = 1; row < Grid->RowCount(); ++row)
+        key = std::max(key, RowKey(row) + 1);
+    return key;
+}
+
+std::unordered_map<uint32_t, int> TFrmMain::RowsByKey() {
+    std::unordered_map<uint32_t, int> rows;
+    for (int row = 1; row < Grid->RowCount(); ++row)
+        if (const uint32_t key = RowKey(row))
+            rows.emplace(key, row);
+    return rows;
 }
 
 void TFrmMain::SetRowKey(int row, uint32_t key) {
     Grid->SetRowTag(row, key ? std::to_string(key) : std::string());
-}
-
-int TFrmMain::RowOfKey(uint32_t key) {
-    if (key == 0)
-        return -1;
-    for (int row = 1; row < Grid->RowCount(); ++row)
-        if (RowKey(row) == key)
-            return row;
-    return -1;
 }
 
 ItemSignature TFrmMain::RowSignature(int row) {
@@ -998,20 +1017,27 @@ void TFrmMain::LinkRowsToKept() {
     std::map<uint32_t, ItemSignature> keys;
     for (const KeptEntry& entry : kept_.Entries())
         keys.emplace(entry.rowKey, entry.current);
+    // The rows without a key by what they show, top to bottom.
+    std::map<std::tuple<std::string, std::string, std::string>, std::vector<int>> free;
+    for (int row = Grid->RowCount() - 1; row >= 1; --row)
+        if (RowKey(row) == 0)
+            free[{GetItemName(row), GetItemPath(row), GetItemParams(row)}].push_back(row);
     for (const auto& [key, signature] : keys) {
-        for (int row = 1; row < Grid->RowCount(); ++row) {
-            if (RowKey(row) == 0 && RowSignature(row) == signature) {
-                SetRowKey(row, key);
-                break;
-            }
-        }
+        const auto rows = free.find({signature.name, signature.path, signature.params});
+        if (rows == free.end() || rows->second.empty())
+            continue;
+        SetRowKey(rows->second.back(), key);
+        rows->second.pop_back();
     }
 }
 
 std::vector<HeldEntry> TFrmMain::HeldEntries() {
+    const std::unordered_map<uint32_t, int> rows = RowsByKey();
     std::vector<HeldEntry> held;
-    for (const KeptEntry& entry : kept_.Entries())
-        held.push_back(HeldEntry{entry.Identity(), RowOfKey(entry.rowKey), entry.imported});
+    for (const KeptEntry& entry : kept_.Entries()) {
+        const auto row = rows.find(entry.rowKey);
+        held.push_back(HeldEntry{entry.Identity(), row == rows.end() ? -1 : row->second, entry.imported});
+    }
     return held;
 }
 
@@ -1020,7 +1046,7 @@ void TFrmMain::DropKeptRow(uint32_t key) {
         return;
     for (const KeptEntry* entry : kept_.OfRow(key))
         if (!IsRunKeyPlace(entry->place))
-            keptFilesToDelete_.push_back(KeptShortcutFolder(entry->place) + entry->name);
+            keptFilesToDelete_.push_back(KeptCopyOf(*entry));
     kept_.RemoveRow(key);
 }
 
@@ -1044,28 +1070,17 @@ void TFrmMain::btnImportClick(TObject* sender) {
     Import(sender == this && creating_);
 }
 
-void TFrmMain::Import(bool automatic) {
-    StopLaunching();
-    if (!ImportConfirmed()) {
-        if (automatic)
-            return;
-        if (!MsgConfirm("Do you want to set Sequora to manage your start up items?")) {
-            ShowMsg("Process aborted.");
-            return;
-        }
-        // Written at once: a start that follows a crash or a power cut knows the user's answer.
-        AppWriteBool(kSection, kImportConfirmed, true);
-    }
-    CommitEdit();
-
-    StartupSources sources;
+void TFrmMain::CollectSources(StartupSources& sources, bool tell) {
     const char* const kKeyNotOpened =
         "CRLFMake sure you have adminitrator rights and that your antivirus is not blocking this program";
+    // The machine's key that cannot be changed: a clicked Import says so in a box, a start at
+    // log-on counts what it left instead.
     const PlaceAccess machine = sources.ReadRunKey(EntryPlace::MachineRun);
-    if (machine != PlaceAccess::Changeable && (!automatic || machine == PlaceAccess::Missing))
+    if (tell && machine != PlaceAccess::Changeable && (!unattended_ || machine == PlaceAccess::Missing))
         Tell(MsgKind::Plain, std::string("Error opening HKEY_LOCAL_MACHINE key.") + kKeyNotOpened);
+    // The 32-bit view is missing on many systems, and is no error of the user's.
     (void)sources.ReadRunKey(EntryPlace::MachineRun32);
-    if (sources.ReadRunKey(EntryPlace::UserRun) == PlaceAccess::Missing)
+    if (sources.ReadRunKey(EntryPlace::UserRun) == PlaceAccess::Missing && tell)
         Tell(MsgKind::Plain, std::string("Error opening HKEY_CURRENT_USER key.") + kKeyNotOpened);
 
     for (EntryPlace place : {EntryPlace::CommonStartup, EntryPlace::UserStartup, EntryPlace::AltStartup}) {
@@ -1077,6 +1092,8 @@ void TFrmMain::Import(bool automatic) {
         LnkFiles->Search();
         (void)sources.AddShortcuts(LnkFiles->Files().Strings(), place, KeptShortcutFolder(place));
     }
+    if (!tell)
+        return;
 
     const std::string userStartup = PlaceFolder(EntryPlace::UserStartup);
     if (FolderExists(userStartup)) {
@@ -1092,7 +1109,6 @@ void TFrmMain::Import(bool automatic) {
             Tell(MsgKind::Warning, text, "Exe files have been found in your Startup folder " + userStartup);
         }
     }
-
     if (const std::string names = sources.NotTextNames(); !names.empty())
         Tell(
             MsgKind::Warning,
@@ -1100,14 +1116,68 @@ void TFrmMain::Import(bool automatic) {
             "text:\r\n\r\n" +
                 names,
             "Start up entries whose data is not text were left where they are");
+}
 
+ImportPlan TFrmMain::PlanFrom(const StartupSources& sources) {
     ImportContext context;
     context.ownExe = GetAppExeName();
     context.separator = Grid->Separator();
     context.expand = ExpandEnvironment;
     context.programExists = ProgramExists;
+    return PlanImport(sources.Collected(), TableItems(), HeldEntries(), context);
+}
+
+void TFrmMain::NoteWhatWindowsStarted() {
+    StartupSources sources;
+    CollectSources(sources, false);
+    const ImportPlan plan = PlanFrom(sources);
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
+        const EntryPlan& p = plan.entries[i];
+        if (p.outcome != EntryOutcome::Held || p.row < 1 || sources.Entries()[i].collected.disabledByWindows)
+            continue;
+        uint32_t key = RowKey(p.row);
+        if (key == 0) {
+            key = NewRowKey();
+            SetRowKey(p.row, key);
+        }
+        startedByWindows_.insert(key);
+    }
+    LnkFiles->Files().Clear();
+}
+
+void TFrmMain::Report(const std::string& text) {
+    if (unattended_)
+        Tell(MsgKind::Warning, text);
+    else
+        Status->SetSimpleText(text);
+}
+
+void TFrmMain::Import(bool automatic) {
+    StopLaunching();
+    if (!ImportConfirmed()) {
+        if (automatic)
+            return;
+        if (!MsgConfirm("Do you want to set Sequora to manage your start up items?")) {
+            ShowMsg("Process aborted.");
+            return;
+        }
+        // On disk at once: a start that follows a crash or a power cut knows the user's answer.
+        (void)RegWriteBool(HKEY_CURRENT_USER, std::string("Software\\Zorvane\\") + kSection, kImportConfirmed,
+                           true, false, true);
+    }
+    CommitEdit();
+
+    StartupSources sources;
+    CollectSources(sources, true);
     const std::vector<SourceEntry>& found = sources.Entries();
-    const ImportPlan plan = PlanImport(sources.Collected(), TableItems(), HeldEntries(), context);
+    const ImportPlan plan = PlanFrom(sources);
+
+    // As it was, for when the import cannot be completed: then nothing of it stays.
+    const int rowsBefore = Grid->RowCount();
+    const int fixedBefore = Grid->FixedRows();
+    const KeptEntries keptBefore = kept_;
+    std::vector<std::pair<int, std::pair<std::string, std::string>>> commandsBefore;
+    std::vector<std::string> copiesWritten;
 
     // The new rows, each with a key of its own that its kept originals share.
     const int firstNewRow = Grid->RowCount();
@@ -1122,7 +1192,10 @@ void TFrmMain::Import(bool automatic) {
         Grid->SetCell(kColSearch, row, item.search);
     }
 
-    std::string unrepresentable, leftNames;
+    // Windows started what this import finds at this log-on, if this start came right after it.
+    const bool windowsStartedThem = automatic && firstStartThisSession_;
+    const std::string ownValue = ExtractOnlyName(GetAppExeName());
+    std::string unrepresentable;
     int leftToWindows = 0;
     std::vector<size_t> toRemove;
     for (size_t i = 0; i < plan.entries.size(); ++i) {
@@ -1131,11 +1204,14 @@ void TFrmMain::Import(bool automatic) {
         if (p.outcome == EntryOutcome::Unrepresentable)
             unrepresentable +=
                 std::string(PlaceText(source.original.place)) + ": " + source.original.name + "\r\n";
-        if (source.collected.placeReadOnly && p.outcome != EntryOutcome::OwnProgram &&
-            IsMachinePlace(source.original.place))
+        if (IsMachinePlace(source.original.place) &&
+            (p.outcome == EntryOutcome::LeftToWindows || (p.outcome == EntryOutcome::Held && !p.removable)))
             ++leftToWindows;
-        if (p.outcome == EntryOutcome::OwnProgram && p.removable) {
-            toRemove.push_back(i);
+        if (p.outcome == EntryOutcome::OwnProgram) {
+            // The program's own value is written again below; one of another name or place goes.
+            if (p.removable && !(source.original.place == EntryPlace::UserRun &&
+                                 SameTextAscii(source.original.name, ownValue)))
+                toRemove.push_back(i);
             continue;
         }
         if (p.outcome != EntryOutcome::Added && p.outcome != EntryOutcome::Held)
@@ -1143,13 +1219,14 @@ void TFrmMain::Import(bool automatic) {
         const int row = p.row >= 1 ? p.row : firstNewRow + p.item;
         uint32_t key = RowKey(row);
         if (key == 0) {
-            key = kept_.NewRowKey();
+            key = NewRowKey();
             SetRowKey(row, key);
         }
-        // Windows started it at this log-on, unless its own start-up settings have it off.
-        if (automatic && !source.collected.disabledByWindows)
+        // Unless its own start-up settings have it off.
+        if (windowsStartedThem && !source.collected.disabledByWindows)
             startedByWindows_.insert(key);
         if (p.rowTakesCommand) {
+            commandsBefore.push_back({row, {GetItemPath(row), GetItemParams(row)}});
             Grid->SetCell(kColPath, row, p.path);
             Grid->SetCell(kColParams, row, p.params);
         }
@@ -1160,11 +1237,13 @@ void TFrmMain::Import(bool automatic) {
         original.imported = ItemSignature{EntryName(source.collected), p.path, p.params};
         original.current = RowSignature(row);
         const KeptEntry& kept = kept_.Keep(std::move(original));
-        if (!IsRunKeyPlace(kept.place) &&
-            !WriteKeptShortcut(kept, KeptShortcutFolder(kept.place) + kept.name)) {
-            // Without its kept copy the shortcut is not taken.
-            kept_.Remove(kept.Identity());
-            continue;
+        if (!IsRunKeyPlace(kept.place)) {
+            if (!WriteKeptShortcut(kept, KeptCopyOf(kept))) {
+                // Without its kept copy the shortcut is not taken.
+                kept_.Remove(kept.Identity());
+                continue;
+            }
+            copiesWritten.push_back(KeptCopyOf(kept));
         }
         toRemove.push_back(i);
     }
@@ -1175,38 +1254,56 @@ void TFrmMain::Import(bool automatic) {
                  unrepresentable,
              "Start up entries with characters this system cannot carry were left where they are");
 
-    // Only once the table, its backup and what Windows held for each entry are written is anything
-    // taken from Windows, and only what the table holds. Should one of them fail, Windows keeps
-    // starting its entries as before.
-    const bool saved = SaveTable();
-    const bool backedUp = WriteBackup();
-    const bool kept = SaveKept();
-    if (saved && backedUp && kept) {
-        for (size_t index : toRemove)
-            (void)sources.Remove(index);
-    } else if (!saved || !backedUp) {
-        Status->SetSimpleText(
-            "The start up entries were left to Windows: the table or its backup could not be "
-            "written");
-    } else {
-        Status->SetSimpleText(
-            "The start up entries were left to Windows: what Windows held for them could not be "
-            "kept in " +
-            KeptFolder());
-    }
-    if (leftToWindows > 0) {
-        const std::string text =
-            std::to_string(leftToWindows) +
-            " machine-wide start up entries were left to Windows: an Import started with "
-            "administrator rights takes them.";
-        if (automatic)
-            Tell(MsgKind::Info, text);
-        else
-            Status->SetSimpleText(text);
-    }
-
+    // Sequora's own value first: whatever happens next, it starts with Windows to start what it took.
     chkStartSelf->SetChecked(true);
     SetSelfRunAtStartup(true);
+
+    // Only once the backup, what Windows held for each entry and the table are written is anything
+    // taken from Windows, and only what the table holds. Should one of them fail, Windows keeps
+    // starting its entries as before, and the table takes none of them, so that nothing starts twice.
+    const bool backedUp = WriteBackup();
+    const bool kept = backedUp && SaveKept();
+    const bool saved = kept && SaveTable();
+    if (saved) {
+        size_t stayed = 0;
+        for (size_t index : toRemove)
+            stayed += sources.Remove(index) ? 0 : 1;
+        if (stayed > 0)
+            Report(std::to_string(stayed) +
+                   " start up entries could not be removed from where Windows starts them; the next import "
+                   "takes them again");
+    } else {
+        Grid->SetRowCount(rowsBefore);
+        if (fixedBefore < Grid->RowCount())
+            Grid->SetFixedRows(fixedBefore);
+        for (const auto& [row, command] : commandsBefore) {
+            Grid->SetCell(kColPath, row, command.first);
+            Grid->SetCell(kColParams, row, command.second);
+        }
+        for (const std::string& copy : copiesWritten) {
+            bool keptBeforeToo = false;
+            for (const KeptEntry& entry : keptBefore.Entries())
+                keptBeforeToo =
+                    keptBeforeToo || (!IsRunKeyPlace(entry.place) && SameTextAscii(KeptCopyOf(entry), copy));
+            if (!keptBeforeToo)
+                DeleteFileA(copy.c_str());
+        }
+        kept_ = keptBefore;
+        if (kept)
+            (void)SaveKept();
+        Report(backedUp && !kept
+                   ? "The start up entries were left to Windows: what Windows held for them could "
+                     "not be kept in " +
+                         KeptFolder()
+                   : std::string("The start up entries were left to Windows: the table or its "
+                                 "backup could not be written"));
+    }
+    if (leftToWindows > 0)
+        Report(std::to_string(leftToWindows) +
+               " machine-wide start up entries were left to Windows: an Import started with administrator "
+               "rights "
+               "takes them.");
+
     if (FirstRun && !automatic)
         MsgInfo(
             "Now you can just close this program, at the next startup (or login) it will take care to start "
@@ -1219,7 +1316,6 @@ void TFrmMain::Import(bool automatic) {
 // ---- Restore ------------------------------------------------------------------------------------
 
 void TFrmMain::btnRestoreClick(TObject*) {
-    StopLaunching();
     CommitEdit();
     std::vector<int> rows;
     for (int row = 1; row < Grid->RowCount(); ++row) {
@@ -1231,12 +1327,16 @@ void TFrmMain::btnRestoreClick(TObject*) {
     }
     // Entries whose row is gone (a table that could not be read) go back as well.
     std::vector<std::string> orphans;
+    const std::unordered_map<uint32_t, int> keyed = RowsByKey();
     for (const KeptEntry& entry : kept_.Entries())
-        if (RowOfKey(entry.rowKey) < 1)
+        if (!keyed.count(entry.rowKey))
             orphans.push_back(entry.Identity());
     const size_t count = rows.size() + orphans.size();
     if (!MsgConfirm("Give all " + std::to_string(count) + " start up entries back to Windows?"))
         return;
+    // What goes back is Windows' to start again: none of it is started from here any more.
+    StopLaunching();
+    UpdateRunButton();
 
     std::vector<std::string> reasons;
     auto giveBack = [&](const KeptEntry& entry) {
@@ -1290,7 +1390,7 @@ void TFrmMain::btnRestoreClick(TObject*) {
         const KeptEntry* entry = kept_.Find(identity);
         if (entry && giveBack(*entry)) {
             if (!IsRunKeyPlace(entry->place))
-                keptFilesToDelete_.push_back(KeptShortcutFolder(entry->place) + entry->name);
+                keptFilesToDelete_.push_back(KeptCopyOf(*entry));
             kept_.Remove(identity);
         } else {
             ++orphansLeft;

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
 #include "app/ImportPlan.h"
 #include "app/KeptEntries.h"
+#include "app/StartupSources.h"
 #include "common/ZorvaneText.h"
 #include "components/InternetLabel.h"
 #include "components/UKITScan.h"
@@ -99,7 +101,8 @@ class TFrmMain : public TForm {
     // Loads the table file; false when it could not be read (it is then kept aside, the user is
     // told, and the table holds its header row only).
     [[nodiscard]] bool LoadTable(const std::string& tableFile);
-    // Writes the backup script of the table; false, after the error message, when it failed.
+    // Writes the backup script of the table; false, once the user is told (a box, or at log-on the
+    // status bar and the error log), when it failed.
     bool WriteBackup();
     std::vector<StartupItem> TableItems();
     std::string TableFileName();
@@ -127,18 +130,27 @@ class TFrmMain : public TForm {
 
     // ---- The import ----
     void Import(bool automatic);
+    // Reads Windows' start-up places; with `tell`, says what cannot be read or taken.
+    void CollectSources(StartupSources& sources, bool tell);
+    ImportPlan PlanFrom(const StartupSources& sources);
+    // Without an import at this start: the rows whose entries Windows started at this log-on.
+    void NoteWhatWindowsStarted();
+    // The status bar when the user acts; the status bar and the error log at log-on.
+    void Report(const std::string& text);
     [[nodiscard]] bool ImportConfirmed();
 
     // ---- What Windows held: the kept originals and the rows they became ----
     std::string KeptFolder();
     std::string KeptIndexFile();
     std::string KeptShortcutFolder(EntryPlace place);
+    std::string KeptCopyOf(const KeptEntry& shortcut);
     void LoadKept();
     [[nodiscard]] bool SaveKept();
     void LinkRowsToKept();
     uint32_t RowKey(int row);
     void SetRowKey(int row, uint32_t key);
-    int RowOfKey(uint32_t key);
+    uint32_t NewRowKey();
+    std::unordered_map<uint32_t, int> RowsByKey();
     ItemSignature RowSignature(int row);
     std::vector<HeldEntry> HeldEntries();
     void DropKeptRow(uint32_t key);
@@ -146,6 +158,10 @@ class TFrmMain : public TForm {
     const KeptEntry* KeptShortcutOf(uint32_t key, const std::string& path, const std::string& params);
     KeptEntries kept_;
     std::vector<std::string> keptFilesToDelete_;
+    // The store was read (or found missing), and may be written; one that could not be read nor
+    // kept aside is never written over.
+    bool keptReady_ = false;
+    bool keptSaveBlocked_ = false;
 
     // ---- The launch sequence ----
     void LaunchItem(uint32_t key, const std::string& path, const std::string& params);
@@ -156,6 +172,10 @@ class TFrmMain : public TForm {
     bool inTick_ = false;
 
     bool creating_ = false;
+    // No Sequora has started the sequence in this log-on session before this start.
+    bool firstStartThisSession_ = false;
+    // The grid holds the table as it is to be saved: loaded, or set up anew.
+    bool tableReady_ = false;
     // The sequence ended and closed the window by itself: nobody is there to answer a box.
     bool closingItself_ = false;
     // The table file could not be read nor moved aside: it is never saved over.

@@ -63,19 +63,26 @@ void SplitEntry(const CollectedEntry& entry,
     const std::string value = CopyAfter(entry.text, "=");
     if (value.empty())
         return;
-    if (StartsWithQuote(value) || !context.programExists ||
-        !SplitUnquotedCommandLine(value, context.expand, context.programExists, path, params))
+    const bool quoted = StartsWithQuote(value);
+    bool whole = false;
+    if (quoted || !context.programExists ||
+        !SplitUnquotedCommandLine(value, context.expand, context.programExists, path, params)) {
         SeparatePathFromParams(value, path, params);
-
-    // Every rundll32 entry starts the same program; what tells them apart is what follows it.
-    // The name is searched too, and the character after "rundll32.exe" (a blank or the closing
-    // quote) is left out.
-    const size_t found = LowerAscii(entry.text).find(kRunDll);
-    if (found != std::string::npos) {
-        path = "RunDLL32.exe";
-        const size_t start = found + sizeof kRunDll - 1 + 1;
-        params = start < entry.text.size() ? entry.text.substr(start) : std::string();
+        whole = !quoted;
     }
+
+    // Every rundll32 entry starts the same program; what tells them apart is what follows it: the
+    // value's text after "rundll32.exe" and the one character after it (a blank, or the closing
+    // quote of a quoted path). Only a value whose program is rundll32 is one: a name or an
+    // argument that mentions it makes no other program into it.
+    // An unquoted value kept whole (no prefix named a file) names its program up to its first blank.
+    const std::string program = whole ? path.substr(0, path.find_first_of(" \t")) : path;
+    if (LowerAscii(ExtractFileName(program)) != kRunDll)
+        return;
+    const size_t found = LowerAscii(value).find(kRunDll);
+    path = "RunDLL32.exe";
+    const size_t start = found + sizeof kRunDll - 1 + 1;
+    params = start < value.size() ? value.substr(start) : std::string();
 }
 
 ImportPlan PlanImport(const std::vector<CollectedEntry>& entries,

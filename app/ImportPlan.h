@@ -63,7 +63,8 @@ enum class EntryOutcome {
 
 struct EntryPlan {
     EntryOutcome outcome = EntryOutcome::Unreadable;
-    // Added: the index of its item in newItems. Held: the table row (1-based, as the grid counts).
+    // Added: the index of its item in newItems. Held: the table row (1-based, as the grid counts),
+    // or, for an entry that starts what a new item of this import starts, that item's index.
     int item = -1;
     int row = -1;
     // The entry's place may lose it: the table (or the program itself) holds it.

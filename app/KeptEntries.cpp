@@ -111,11 +111,16 @@ std::string EntryIdentity(EntryPlace place, const std::string& name) {
     return std::to_string(static_cast<int>(place)) + ":" + LowerAscii(name);
 }
 
+void KeptEntries::Reindex() {
+    byIdentity_.clear();
+    byIdentity_.reserve(entries_.size());
+    for (size_t i = 0; i < entries_.size(); ++i)
+        byIdentity_.emplace(entries_[i].Identity(), i);
+}
+
 const KeptEntry* KeptEntries::Find(const std::string& identity) const {
-    for (const KeptEntry& entry : entries_)
-        if (entry.Identity() == identity)
-            return &entry;
-    return nullptr;
+    const auto it = byIdentity_.find(identity);
+    return it == byIdentity_.end() ? nullptr : &entries_[it->second];
 }
 
 KeptEntry* KeptEntries::Find(const std::string& identity) {
@@ -123,15 +128,14 @@ KeptEntry* KeptEntries::Find(const std::string& identity) {
 }
 
 KeptEntry& KeptEntries::Keep(KeptEntry entry) {
-    if (KeptEntry* existing = Find(entry.Identity())) {
+    const std::string identity = entry.Identity();
+    if (KeptEntry* existing = Find(identity)) {
         entry.id = existing->id;
         *existing = std::move(entry);
         return *existing;
     }
-    uint32_t id = 1;
-    for (const KeptEntry& kept : entries_)
-        id = std::max(id, kept.id + 1);
-    entry.id = id;
+    entry.id = ++largestId_;
+    byIdentity_.emplace(identity, entries_.size());
     entries_.push_back(std::move(entry));
     return entries_.back();
 }
@@ -152,11 +156,14 @@ std::vector<const KeptEntry*> KeptEntries::OfRow(uint32_t rowKey) const {
 }
 
 void KeptEntries::RemoveRow(uint32_t rowKey) {
-    std::erase_if(entries_, [rowKey](const KeptEntry& entry) { return entry.rowKey == rowKey; });
+    if (std::erase_if(entries_, [rowKey](const KeptEntry& entry) { return entry.rowKey == rowKey; }) > 0)
+        Reindex();
 }
 
 void KeptEntries::Remove(const std::string& identity) {
-    std::erase_if(entries_, [&identity](const KeptEntry& entry) { return entry.Identity() == identity; });
+    if (std::erase_if(entries_,
+                      [&identity](const KeptEntry& entry) { return entry.Identity() == identity; }) > 0)
+        Reindex();
 }
 
 std::string KeptEntries::Serialize() const {
@@ -224,4 +231,8 @@ void KeptEntries::Parse(const std::string& text) {
         parsed.push_back(std::move(e));
     }
     entries_ = std::move(parsed);
+    largestId_ = 0;
+    for (const KeptEntry& entry : entries_)
+        largestId_ = std::max(largestId_, entry.id);
+    Reindex();
 }

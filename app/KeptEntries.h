@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // Where Windows keeps an entry: a Run key (the machine's, in its own and in its 32-bit view, or
@@ -76,5 +77,10 @@ class KeptEntries {
     void Parse(const std::string& text);
 
   private:
+    void Reindex();
+
     std::vector<KeptEntry> entries_;
+    // Where each identity stands in entries_, so that finding one does not walk the store.
+    std::unordered_map<std::string, size_t> byIdentity_;
+    uint32_t largestId_ = 0;  // ids are never given twice while the store lives
 };

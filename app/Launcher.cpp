@@ -7,8 +7,14 @@
 
 #include <vector>
 
+#include "common/ShellLink.h"
 #include "common/Win32Handles.h"
 #include "common/ZorvaneTPU.h"
+
+// mingw-w64's winerror.h lacks it.
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
 
 namespace {
 
@@ -62,17 +68,14 @@ LaunchResult LaunchCommand(const std::string& path,
                            const std::string& params,
                            const std::string& folder,
                            int show) {
-    return Execute(L"open", ExpandW(AnsiToWide(path)), ExpandW(AnsiToWide(params)), ExpandW(AnsiToWide(folder)), show);
+    return Execute(L"open", ExpandW(AnsiToWide(path)), ExpandW(AnsiToWide(params)),
+                   ExpandW(AnsiToWide(folder)), show);
 }
 
 LaunchResult LaunchShortcut(const std::string& file) {
     const std::wstring shortcut = AnsiToWide(file);
-    ComPtr<IShellLinkW> link;
-    ComPtr<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.PutVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(shortcut.c_str(), STGM_READ)))
+    const ComPtr<IShellLinkW> link = LoadShellLink(shortcut);
+    if (!link)
         return Execute(nullptr, shortcut, {}, {}, SW_SHOWNORMAL);
 
     DWORD flags = 0;
@@ -83,7 +86,11 @@ LaunchResult LaunchShortcut(const std::string& file) {
     std::wstring target;
     if (link->GetPath(buffer.data(), static_cast<int>(buffer.size()), nullptr, 0) == S_OK)
         target = buffer.data();
-    if (target.empty() || (flags & (SLDF_HAS_DARWINID | SLDF_RUNAS_USER)))
+    // A shortcut that asks for administrator rights would hold the sequence at the system's
+    // consent prompt; Windows does not start one at log-on either.
+    if (flags & SLDF_RUNAS_USER)
+        return LaunchResult{false, ERROR_ELEVATION_REQUIRED};
+    if (target.empty() || (flags & SLDF_HAS_DARWINID))
         return Execute(nullptr, shortcut, {}, {}, SW_SHOWNORMAL);
 
     // Wine's shell ignores a shortcut's window state when it opens one; Windows applies it.
@@ -103,15 +110,42 @@ LaunchResult LaunchShortcut(const std::string& file) {
 }
 
 std::string ShortcutWorkingFolder(const std::string& file) {
-    ComPtr<IShellLinkW> link;
-    ComPtr<IPersistFile> persist;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.PutVoid())) ||
-        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(AnsiToWide(file).c_str(), STGM_READ)))
+    const ComPtr<IShellLinkW> link = LoadShellLink(AnsiToWide(file));
+    if (!link)
         return {};
     std::vector<wchar_t> buffer(32768, L'\0');
     if (FAILED(link->GetWorkingDirectory(buffer.data(), static_cast<int>(buffer.size()))))
         return {};
     return NarrowLossy(buffer.data());
+}
+
+// A program named in an unquoted Run value, found as CreateProcess finds it: a name with a folder
+// where it says, a bare name in the system folders and then along PATH (where Explorer, which
+// starts the Run values, finds it).
+bool ProgramExists(const std::string& candidate) {
+    const std::wstring name = AnsiToWide(candidate);
+    if (name.empty())
+        return false;
+    if (candidate.find_first_of("\\/:") != std::string::npos) {
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    }
+    wchar_t folder[MAX_PATH] = {};
+    std::wstring searchPath;
+    if (UINT length = GetSystemDirectoryW(folder, MAX_PATH); length > 0 && length < MAX_PATH)
+        searchPath += std::wstring(folder) + L";";
+    if (UINT length = GetWindowsDirectoryW(folder, MAX_PATH); length > 0 && length < MAX_PATH)
+        searchPath += std::wstring(folder) + L"\\System;" + folder + L";";
+    if (DWORD length = GetEnvironmentVariableW(L"PATH", nullptr, 0); length > 0) {
+        std::wstring path(length, L'\0');
+        length = GetEnvironmentVariableW(L"PATH", path.data(), length);
+        path.resize(length);
+        searchPath += path;
+    }
+    wchar_t found[MAX_PATH] = {};
+    const DWORD length = SearchPathW(searchPath.c_str(), name.c_str(), nullptr, MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH)
+        return false;
+    const DWORD attributes = GetFileAttributesW(found);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

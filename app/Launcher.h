@@ -23,9 +23,15 @@ LaunchResult LaunchCommand(const std::string& path,
 
 // Starts a shortcut file as Windows starts a Startup shortcut: its target with its arguments, in
 // its working folder and window state. A shortcut that names no file, or whose target the
-// installer resolves, or that asks for administrator rights, is opened by the shell itself.
+// installer resolves, is opened by the shell itself; one that asks for administrator rights is not
+// started (ERROR_ELEVATION_REQUIRED).
 LaunchResult LaunchShortcut(const std::string& file);
 
 // The working folder a shortcut file stores, as it stores it (environment references kept);
 // empty when it has none or cannot be read.
 std::string ShortcutWorkingFolder(const std::string& file);
+
+// A program named in an unquoted Run value, found as CreateProcess finds it (candidate already
+// expanded, ".exe" already appended): a name with a folder where it says, a bare name in the
+// system folders and then along PATH.
+bool ProgramExists(const std::string& candidate);

@@ -7,6 +7,7 @@
 namespace {
 
 // Not below the settings section: creating the mark must not make a first run look like a later one.
+const char kMakerKey[] = "Software\\Zorvane";
 const char kLogonKey[] = "Software\\Zorvane\\SequoraLogon";
 
 // One value per Windows session, so that the same user's other sessions keep their own mark.
@@ -39,6 +40,10 @@ std::optional<std::string> SequenceStartedThisLogon() {
 }
 
 void MarkSequenceStarted() {
+    // The maker's key first, lasting: created along with the volatile mark it would be volatile
+    // too, and no lasting key (the settings) could be made below it any more.
+    if (!OpenRegKey(HKEY_CURRENT_USER, kMakerKey, true, KEY_CREATE_SUB_KEY))
+        return;
     HKEY raw = nullptr;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kLogonKey, 0, nullptr, REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr,
                         &raw, nullptr) != ERROR_SUCCESS)

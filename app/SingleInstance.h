@@ -24,6 +24,7 @@ class SingleInstance {
 
   private:
     KernelHandle mutex_;
-    KernelHandle mapping_;
+    mutable KernelHandle mapping_;
+    std::string mappingName_;
     bool first_ = false;
 };

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/ReplacingFileWriter.h"
+#include "common/ShellLink.h"
 #include "common/Win32Handles.h"
 #include "common/ZorvaneTPU.h"
 
@@ -180,13 +181,8 @@ struct ShortcutInfo {
 
 ShortcutInfo ReadShortcut(const std::wstring& file) {
     ShortcutInfo info;
-    ComPtr<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.PutVoid())))
-        return info;
-    ComPtr<IPersistFile> persist;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
-        FAILED(persist->Load(file.c_str(), STGM_READ)))
+    const ComPtr<IShellLinkW> link = LoadShellLink(file);
+    if (!link)
         return info;
     info.loaded = true;
     // Larger than any Windows path or command line, so that nothing stored is cut short.

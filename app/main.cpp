@@ -8,6 +8,7 @@
 #include "app/FormMain.h"
 #include "app/SingleInstance.h"
 #include "app/StartupSources.h"
+#include "common/Win32Handles.h"
 #include "common/ZorvaneTPU.h"
 
 namespace {
@@ -32,18 +33,13 @@ std::string EnvironmentValue(const char* name) {
 std::string ApplyTestSandbox() {
     std::string registry = EnvironmentValue("SEQUORA_SANDBOX_REGISTRY");
     if (!registry.empty()) {
-        HKEY user = nullptr, machine = nullptr;
-        if (RegCreateKeyExA(HKEY_CURRENT_USER, (registry + "\\HKCU").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &user, nullptr) == ERROR_SUCCESS &&
-            RegCreateKeyExA(HKEY_CURRENT_USER, (registry + "\\HKLM").c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &machine, nullptr) == ERROR_SUCCESS) {
-            RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
-            RegOverridePredefKey(HKEY_CURRENT_USER, user);
+        // The system keeps its own hold on an overriding key: these may be closed afterwards.
+        const RegKey user = OpenRegKey(HKEY_CURRENT_USER, registry + "\\HKCU", true);
+        const RegKey machine = OpenRegKey(HKEY_CURRENT_USER, registry + "\\HKLM", true);
+        if (user && machine) {
+            RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine.Get());
+            RegOverridePredefKey(HKEY_CURRENT_USER, user.Get());
         }
-        if (user)
-            RegCloseKey(user);
-        if (machine)
-            RegCloseKey(machine);
         seams::SetMachineRun32Path("Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run");
     }
     if (EnvironmentValue("SEQUORA_SANDBOX_STANDARD_USER") == "1")

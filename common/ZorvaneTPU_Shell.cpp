@@ -1,5 +1,6 @@
 // Shell helpers: shell folders, shortcut targets, the program's own path and version, the code-page
 // conversions of the program's 8-bit texts, and opening things through the shell.
+#include "common/ShellLink.h"
 #include "common/ZorvaneTPU.h"
 #include "common/ZorvaneTPU_Win32.h"
 
@@ -114,6 +115,17 @@ std::string NarrowLossy(const std::wstring& text) {
     std::string result(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, text.data(), size, result.data(), length, nullptr, nullptr);
     return result;
+}
+
+ComPtr<IShellLinkW> LoadShellLink(const std::wstring& file) {
+    ComPtr<IShellLinkW> link;
+    ComPtr<IPersistFile> persist;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.PutVoid())) ||
+        FAILED(link->QueryInterface(IID_IPersistFile, persist.PutVoid())) ||
+        FAILED(persist->Load(file.c_str(), STGM_READ)))
+        return {};
+    return link;
 }
 
 bool ExecuteFile(const std::string& target, const std::string& params) {

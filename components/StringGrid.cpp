@@ -631,7 +631,7 @@ void TStringGrid::Paint(TCanvas& canvas) {
     const GridRect selection = model_.Selection();
     const bool focused = Focused() || (editorOpen_ && GetFocus() == editor_);
     const HDC dc = canvas.Handle();
-    // The Parts' colours, or in high contrast the system's only: no colour of the program's own
+    // The grid's own colours, or in high contrast the system's only: no colour of the program's own
     // (the grid's colour and font colour, the silver lines) may stand between the user and the
     // scheme.
     struct Colors {

@@ -764,6 +764,9 @@ class TApplication {
     void Minimize();
     void Terminate();
     bool Terminated() const { return terminated_; }
+    // The Windows session is ending: the forms' OnDestroy runs for it, and nobody is there to
+    // answer a box.
+    bool SessionEnding() const { return sessionEnding_; }
     void CancelHint();  // hides the hint window shown now
 
     // The global error handler: every exception that leaves an event handler comes here. The
@@ -783,6 +786,7 @@ class TApplication {
     std::vector<std::unique_ptr<TForm>> forms_;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
+    bool sessionEnding_ = false;
 };
 
 extern TApplication Application;

@@ -542,6 +542,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             // The session ends and the process with it once this returns: the forms' OnDestroy
             // (which saves what the program keeps) runs now, newest form first, as Run would.
             if (wParam && Application.MainForm() == this) {
+                Application.sessionEnding_ = true;
                 for (auto form = Application.forms_.rbegin(); form != Application.forms_.rend(); ++form)
                     (*form)->DoDestroy();
             }

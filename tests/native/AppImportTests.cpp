@@ -85,6 +85,14 @@ TEST(ImportSplit, PathAndParameters) {
         {Shortcut("Panel.lnk", ""), "C:\\Data\\originals\\Startup\\Panel.lnk", ""},
         {With(Shortcut("Broken.lnk", ""), [](CollectedEntry& e) { e.shortcutLoaded = false; }), "", ""},
         {Shortcut("Dll.lnk", "C:\\Windows\\System32\\rundll32.exe", "x.dll,Go"), "RunDLL32.exe", " x.dll,Go"},
+        // Where no prefix names a file the program is the text up to the first blank.
+        {RunValue("Far=C:\\Win\\rundll32.exe shell32.dll,Control_RunDLL C:\\x\\y.cpl"), "RunDLL32.exe",
+         "shell32.dll,Control_RunDLL C:\\x\\y.cpl"},
+        // Only a program that is rundll32 is one: a name or an argument that mentions it is not.
+        {RunValue("rundll32.exe helper=\"C:\\Tools\\runner.exe\" /with rundll32.exe"), "C:\\Tools\\runner.exe",
+         " /with rundll32.exe"},
+        {RunValue("Uses=\"C:\\Tools\\runner.exe\" rundll32.exe x.dll,Go"), "C:\\Tools\\runner.exe",
+         " rundll32.exe x.dll,Go"},
     };
     for (const Case& c : cases) {
         std::string path = "stale", params = "stale";
