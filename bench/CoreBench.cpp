@@ -270,17 +270,28 @@ std::vector<CollectedEntry> ImportEntries(int count, int tableItems) {
     for (int i = 0; i < count; ++i) {
         CollectedEntry entry;
         if (i % 2 == 0) {
-            const std::string number = std::to_string(1 + (i * 7919) % tableItems);
+            // The row's own command: its path (in another letter case) and its parameters.
+            const int row = 1 + (i * 7919) % tableItems;
+            const std::string number = std::to_string(row);
             entry.text = "Vendor Tool " + number + "=\"C:\\PROGRAM FILES\\Vendor " + number +
-                         "\\Tool Suite\\TOOL" + number + ".EXE\" /minimized --tray=" + number;
+                         "\\Tool Suite\\TOOL" + number + ".EXE\"" + (row % 3 != 0 ? " /minimized --tray=" + number : "");
         } else {
             const std::string number = std::to_string(100000 + i);
             entry.text = "New Agent " + number + "=\"C:\\Program Files (x86)\\Agent " + number +
                          "\\agent.exe\" -background";
         }
+        entry.sourceName = entry.text.substr(0, entry.text.find('='));
         entries.push_back(std::move(entry));
     }
     return entries;
+}
+
+// The import's context: the values are quoted, so no file is looked for.
+ImportContext BenchContext() {
+    ImportContext context;
+    context.ownExe = "C:\\Program Files\\Sequora\\sequora.exe";
+    context.separator = kSeparator;
+    return context;
 }
 
 std::vector<StartupItem> TableItems(const GridModel& grid) {
@@ -292,8 +303,6 @@ std::vector<StartupItem> TableItems(const GridModel& grid) {
     return items;
 }
 
-const char kOwnExe[] = "C:\\Program Files\\Sequora\\sequora.exe";
-
 void BM_PlanImport(benchmark::State& state) {
     const int count = static_cast<int>(state.range(0));
     GridModel grid;
@@ -302,7 +311,7 @@ void BM_PlanImport(benchmark::State& state) {
     const std::vector<StartupItem> table = TableItems(grid);
     size_t added = 0;
     for (auto _ : state) {
-        ImportPlan plan = PlanImport(entries, table, kOwnExe, kSeparator);
+        ImportPlan plan = PlanImport(entries, table, {}, BenchContext());
         added = plan.newItems.size();
         benchmark::DoNotOptimize(plan);
     }
@@ -322,7 +331,7 @@ void BM_ImportIntoGrid(benchmark::State& state) {
         GridModel grid;
         MakeTable(grid, count);
         state.ResumeTiming();
-        ImportPlan plan = PlanImport(entries, TableItems(grid), kOwnExe, kSeparator);
+        ImportPlan plan = PlanImport(entries, TableItems(grid), {}, BenchContext());
         for (const StartupItem& item : plan.newItems) {
             const int row = grid.RowCount();
             grid.SetRowCount(row + 1);

@@ -14,8 +14,9 @@ import sys
 # DLLs every Windows installation carries; an import outside this list would have to be shipped.
 SYSTEM_DLLS = {
     "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msimg32.dll",
-    "msvcrt.dll", "ole32.dll", "oleaut32.dll", "psapi.dll", "shell32.dll", "shfolder.dll",
-    "shlwapi.dll", "user32.dll", "uxtheme.dll", "version.dll", "winmm.dll", "dwmapi.dll",
+    "msvcrt.dll", "oleacc.dll", "ole32.dll", "oleaut32.dll", "psapi.dll", "shell32.dll",
+    "shfolder.dll", "shlwapi.dll", "user32.dll", "uxtheme.dll", "version.dll", "winmm.dll",
+    "dwmapi.dll",
 }
 MIB = 1024 * 1024
 
