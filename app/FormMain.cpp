@@ -345,6 +345,7 @@ void TFrmMain::FormCreate(TObject*) {
         int width = AppReadInteger(kSection, "Width", 1000);
         int height = AppReadInteger(kSection, "Height", 420);
         SetBounds(left, top, width, height);
+        KeepOnScreen();
 
         chkAutoImport->SetChecked(AppReadBool(kSection, "chkAutoImport", true));
         chkEnabled->SetChecked(AppReadBool(kSection, "chkEnabled", true));

@@ -679,6 +679,11 @@ class TForm : public TWinControl {
     void SetAlphaBlendValue(int value);
 
     void Show();
+    // Moves (and, where it is larger, shrinks) the window into the work area of the monitor
+    // nearest to it: bounds stored for a monitor that is gone or for a larger screen leave the
+    // window where the user can reach it. A window narrower than its controls allow keeps that
+    // width with its left edge on the work area's.
+    void KeepOnScreen();
     // Closes the form; closing the main form ends Application.Run (the window stays until Run
     // destroys the forms), another form runs OnDestroy and loses its window at once. When the
     // Windows session ends, every form's OnDestroy runs before the process is ended.

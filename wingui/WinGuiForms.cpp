@@ -251,6 +251,42 @@ void TForm::Show() {
     UpdateWindow(hwnd);
 }
 
+void TForm::KeepOnScreen() {
+    HWND hwnd = Handle();
+    if (!hwnd || IsIconic(hwnd) || IsZoomed(hwnd))
+        return;
+    RECT window;
+    if (!GetWindowRect(hwnd, &window))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoA(MonitorFromRect(&window, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    // In device pixels; the bounds set are in 96-dpi pixels, rounded down so that they do not
+    // scale back to a pixel more than the work area.
+    auto fit = [this](LONG size, LONG room) {
+        if (size <= room)
+            return Unscale(size);
+        int value = Unscale(room);
+        while (value > 0 && Scale(value) > room)
+            --value;
+        return value;
+    };
+    const int width = fit(window.right - window.left, work.right - work.left);
+    const int height = fit(window.bottom - window.top, work.bottom - work.top);
+    SetBounds(window.left, window.top, width, height);
+    // The system keeps the window at least as wide as its controls need.
+    GetWindowRect(hwnd, &window);
+    auto place = [](LONG start, LONG size, LONG low, LONG high) {
+        return size >= high - low ? low : std::clamp(start, low, high - size);
+    };
+    const int left = place(window.left, window.right - window.left, work.left, work.right);
+    const int top = place(window.top, window.bottom - window.top, work.top, work.bottom);
+    if (left != window.left || top != window.top)
+        SetBounds(left, top, width_, height_);
+}
+
 void TForm::Close() {
     if (hwnd_)
         SendMessageA(hwnd_, WM_CLOSE, 0, 0);

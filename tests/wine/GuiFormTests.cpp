@@ -143,3 +143,43 @@ TEST_F(GuiTest, ApplicationTitleIsTheTitleOfTheProgramsMessages) {
     EXPECT_EQ(GetApplicationTitle(), "Sequora");
     Application.SetTitle(before);
 }
+
+TEST_F(GuiTest, KeepOnScreenBringsTheWindowIntoTheWorkAreaOfItsMonitor) {
+    TForm* form = NewForm(200, 100, true);
+    RECT work;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    const int workWidth = work.right - work.left, workHeight = work.bottom - work.top;
+    struct Case {
+        const char* what;
+        int left, top, width, height;  // device pixels for the position, 96-dpi for the size
+        bool moves;
+    };
+    const Case cases[] = {
+        {"on the screen: left as it is", 40, 30, 300, 200, false},
+        {"past the right and bottom edges", work.right - 50, work.bottom - 20, 300, 200, true},
+        {"on a monitor to the left that is gone", -3000, 100, 300, 200, true},
+        {"above the screen", 100, -2000, 300, 200, true},
+        {"larger than the work area", 10, 10, workWidth * 2, workHeight * 2, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        form->SetBounds(c.left, c.top, c.width, c.height);
+        RECT before;
+        GetWindowRect(form->Handle(), &before);
+        form->KeepOnScreen();
+        RECT after;
+        GetWindowRect(form->Handle(), &after);
+        EXPECT_GE(after.left, work.left);
+        EXPECT_GE(after.top, work.top);
+        EXPECT_LE(after.right, work.right);
+        EXPECT_LE(after.bottom, work.bottom);
+        if (!c.moves) {
+            EXPECT_TRUE(EqualRect(&before, &after));
+        } else if (c.width * 2 < workWidth) {
+            EXPECT_EQ(after.right - after.left, before.right - before.left) << "a window that fits keeps its size";
+        }
+        EXPECT_EQ(form->Left(), after.left);
+        EXPECT_EQ(form->Top(), after.top);
+    }
+    EXPECT_TRUE(errors.empty());
+}
