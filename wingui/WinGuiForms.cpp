@@ -379,8 +379,8 @@ int TForm::MinClientWidth() const {
     if (!fitCaptions_ || !hwnd_)
         return 0;
     // Each parent that widens with the form knows the width its fitted controls need; the form
-    // needs as much more as that parent lacks.
-    int needed = 0;
+    // needs as much more as that parent lacks, and at least what its own fitted controls need.
+    int needed = std::max(fitMinClientWidth_, 0);
     const int clientWidth = ClientWidth();
     std::function<void(const TWinControl&)> visit = [&](const TWinControl& parent) {
         for (const TControl* control : parent.controls_) {

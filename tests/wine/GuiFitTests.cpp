@@ -38,10 +38,10 @@ class FitTest : public GuiTest {
     }
 
     template <class T>
-    T* Place(Box box, const char* caption, TAnchors anchors = kDefaultAnchors) {
+    T* Place(Box box, const char* caption, TAnchors anchors = kDefaultAnchors, TWinControl* parent = nullptr) {
         auto* control = new T(form);
         control->Name = caption;
-        control->SetParent(strip);
+        control->SetParent(parent ? parent : strip);
         control->SetBounds(box.left, box.top, box.width, box.height);
         control->SetAnchors(anchors);
         control->SetCaption(caption);
@@ -146,6 +146,15 @@ TEST_F(FitTest, FormKeepsTheWidthItsFittedRowsNeed) {
     form->SetFitCaptions(false);
     EXPECT_EQ(form->MinClientWidth(), 0);
     EXPECT_EQ(BoundsOf(box).width, 100) << "the bounds set come back";
+}
+
+TEST_F(FitTest, FittedControlsPlacedOnTheFormItselfLimitItsWidth) {
+    strip->SetVisible(false);
+    form->SetClientSize(600, 200);
+    auto* box = Place<TCheckBox>({9, 10, 100, 17}, "Shutdown itself after starting all programs", kDefaultAnchors, form);
+    auto* button = Place<TButton>({450, 12, 91, 25}, "Delete current", akTop | akRight, form);
+    const int needed = box->Left() + box->Width() + 16 + (form->ClientWidth() - button->Left());
+    EXPECT_EQ(form->MinClientWidth(), needed);
 }
 
 TEST_F(FitTest, SideBarControlsStayInsideAParentThatDoesNotWiden) {
