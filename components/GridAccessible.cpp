@@ -5,13 +5,13 @@
 #include <oleacc.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <new>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "common/ZorvaneTPU.h"
 #include "components/StringGrid.h"
 
 // IID_IAccessible is not named anywhere here: linked after oleacc it binds to an import thunk
@@ -47,13 +47,10 @@ HRESULT Guard(F&& body) noexcept {
 }
 
 BSTR ToBstr(const std::string& text) {
-    const int bytes = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
-    const int length = bytes > 0 ? MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, nullptr, 0) : 0;
-    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(std::max(length, 0)));
+    const std::wstring wide = AnsiToWide(text);
+    BSTR result = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     if (!result)
         throw std::bad_alloc();
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), bytes, result, length);
     return result;
 }
 

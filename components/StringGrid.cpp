@@ -18,15 +18,6 @@ constexpr int kMaxCellExtent = 32767;
 
 constexpr TColor kButtonText = kSystemColorFlag | COLOR_BTNTEXT;
 
-bool SystemHighContrast() {
-    HIGHCONTRASTA contrast = {};
-    contrast.cbSize = sizeof(contrast);
-    return SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
-           (contrast.dwFlags & HCF_HIGHCONTRASTON);
-}
-
-seams::HighContrastQuery gHighContrastQuery = nullptr;
-
 // Sets a flag for the length of a scope.
 class FlagScope {
   public:
@@ -637,8 +628,9 @@ void TStringGrid::Paint(TCanvas& canvas) {
     struct Colors {
         TColor fixedFace, fixedText, fixedLine, cellFace, cellText, cellLine;
     };
+    paintsHighContrast_ = ::HighContrast();
     const Colors colors =
-        HighContrast() ? Colors{clBtnFace, kButtonText, kButtonText, clWindow, clWindowText, clWindowText}
+        paintsHighContrast_ ? Colors{clBtnFace, kButtonText, kButtonText, clWindow, clWindowText, clWindowText}
                        : Colors{clBtnFace, Font().Color, clBtnShadow, Color(), Font().Color, clSilver};
 
     int64_t bottomEdge = 0, rightEdge = 0;
@@ -705,10 +697,6 @@ void TStringGrid::Paint(TCanvas& canvas) {
         canvas.FillRect(RECT{static_cast<LONG>(rightEdge), 0, client.right, client.bottom});
     if (bottomEdge < client.bottom)
         canvas.FillRect(RECT{0, static_cast<LONG>(bottomEdge), client.right, client.bottom});
-}
-
-bool TStringGrid::HighContrast() const {
-    return gHighContrastQuery ? gHighContrastQuery() : SystemHighContrast();
 }
 
 void TStringGrid::DrawCell(TCanvas& canvas, int col, int row, const RECT& rect, TGridDrawState state) {
@@ -1165,9 +1153,3 @@ LRESULT TStringGrid::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     return TCustomControl::WndProc(msg, wParam, lParam);
 }
-
-namespace seams {
-HighContrastQuery SetGridHighContrastQuery(HighContrastQuery query) {
-    return std::exchange(gHighContrastQuery, query);
-}
-}  // namespace seams

@@ -109,8 +109,9 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     // view.
     RECT RowRect(int row) const;
 
-    // True while the grid draws in system colours only: a high-contrast scheme is on.
-    bool HighContrast() const;
+    // True while the grid draws in system colours only: a high-contrast scheme was on when the
+    // paint began (asked once a paint, not once a cell).
+    bool HighContrast() const { return paintsHighContrast_; }
 
     TSelectCellEvent OnSelectCell;
     TDrawCellEvent OnDrawCell;
@@ -211,12 +212,5 @@ class TStringGrid : public TCustomControl, private GridModelListener {
     bool editorOpen_ = false;
     int editorCol_ = 0, editorRow_ = 0;
     std::string editorOriginal_;
+    bool paintsHighContrast_ = false;
 };
-
-namespace seams {
-// Whether a high-contrast scheme is on, as the grid asks before painting
-// (SystemParametersInfo SPI_GETHIGHCONTRAST by default). Tests put their own answer here, as Wine
-// cannot switch the scheme on; null restores the system's. Returns the previous one.
-using HighContrastQuery = bool (*)();
-HighContrastQuery SetGridHighContrastQuery(HighContrastQuery query);
-}  // namespace seams

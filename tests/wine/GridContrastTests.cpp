@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,8 @@ using namespace gridtest;
 
 namespace {
 
-bool gHighContrast = false;
-bool HighContrastAnswer() {
-    return gHighContrast;
-}
-
 // System colours of a high-contrast kind, each different from the others so that a colour drawn
-// in the wrong place shows, for the length of a test; and the grid's question answered as set.
+// in the wrong place shows, for the length of a test; and the GUI layer's question answered as set.
 class ContrastScheme {
   public:
     static constexpr int kElements[] = {COLOR_WINDOW,   COLOR_WINDOWTEXT, COLOR_BTNFACE,
@@ -31,24 +27,23 @@ class ContrastScheme {
                                            RGB(255, 128, 0), RGB(64, 64, 64)};
     static constexpr int kCount = static_cast<int>(std::size(kElements));
 
-    ContrastScheme() : previousQuery_(seams::SetGridHighContrastQuery(&HighContrastAnswer)) {
+    ContrastScheme() {
+        seams::OverrideHighContrast(false);
         for (int i = 0; i < kCount; ++i)
             saved_[i] = GetSysColor(kElements[i]);
         SetSysColors(kCount, kElements, kColors);
     }
     ~ContrastScheme() {
         SetSysColors(kCount, kElements, saved_);
-        seams::SetGridHighContrastQuery(previousQuery_);
-        gHighContrast = false;
+        seams::OverrideHighContrast(std::nullopt);
     }
     ContrastScheme(const ContrastScheme&) = delete;
     ContrastScheme& operator=(const ContrastScheme&) = delete;
 
-    void SwitchHighContrast(bool on) { gHighContrast = on; }
+    void SwitchHighContrast(bool on) { seams::OverrideHighContrast(on); }
 
   private:
     COLORREF saved_[kCount] = {};
-    seams::HighContrastQuery previousQuery_;
 };
 
 // The program's own colours, which a high-contrast scheme must never see.
