@@ -926,6 +926,13 @@ std::string TFrmMain::KeptCopyOf(const KeptEntry& shortcut) {
     return KeptShortcutFolder(shortcut.place) + shortcut.name;
 }
 
+const KeptEntry* TFrmMain::ShortcutKeptAs(const KeptEntries& store, const std::string& file) {
+    for (const KeptEntry& entry : store.Entries())
+        if (!IsRunKeyPlace(entry.place) && SameTextAscii(KeptCopyOf(entry), file))
+            return &entry;
+    return nullptr;
+}
+
 void TFrmMain::LoadKept() {
     const std::string index = KeptIndexFile();
     if (FileExists(index)) {
@@ -954,8 +961,7 @@ bool TFrmMain::SaveKept() {
     // Each entry remembers the row it became as the row reads now, so that the next start finds
     // the row again in the table file.
     const std::unordered_map<uint32_t, int> rows = RowsByKey();
-    std::vector<KeptEntry> entries = kept_.Entries();
-    for (const KeptEntry& entry : entries) {
+    for (const KeptEntry& entry : kept_.Entries()) {
         if (const auto row = rows.find(entry.rowKey); row != rows.end())
             kept_.Find(entry.Identity())->current = RowSignature(row->second);
     }
@@ -966,10 +972,7 @@ bool TFrmMain::SaveKept() {
     // Copies of dropped shortcuts go once the store no longer names them (a shortcut taken again
     // since keeps its copy).
     for (const std::string& file : keptFilesToDelete_) {
-        bool named = false;
-        for (const KeptEntry& entry : kept_.Entries())
-            named = named || (!IsRunKeyPlace(entry.place) && SameTextAscii(KeptCopyOf(entry), file));
-        if (!named)
+        if (!ShortcutKeptAs(kept_, file))
             DeleteFileA(file.c_str());
     }
     keptFilesToDelete_.clear();
@@ -1237,15 +1240,15 @@ void TFrmMain::Import(bool automatic) {
         original.rowKey = key;
         original.imported = ItemSignature{EntryName(source.collected), p.path, p.params};
         original.current = RowSignature(row);
-        const KeptEntry& kept = kept_.Keep(std::move(original));
-        if (!IsRunKeyPlace(kept.place)) {
-            if (!WriteKeptShortcut(kept, KeptCopyOf(kept))) {
-                // Without its kept copy the shortcut is not taken.
-                kept_.Remove(kept.Identity());
+        // The copy first: without it the shortcut is not taken, and what an earlier import kept
+        // under the same place and name stays as it was.
+        if (!IsRunKeyPlace(original.place)) {
+            const std::string copy = KeptCopyOf(original);
+            if (!WriteKeptShortcut(original, copy))
                 continue;
-            }
-            copiesWritten.push_back(KeptCopyOf(kept));
+            copiesWritten.push_back(copy);
         }
+        kept_.Keep(std::move(original));
         toRemove.push_back(i);
     }
     if (!unrepresentable.empty())
@@ -1281,12 +1284,11 @@ void TFrmMain::Import(bool automatic) {
             Grid->SetCell(kColPath, row, command.first);
             Grid->SetCell(kColParams, row, command.second);
         }
+        // A copy that an earlier import wrote gets its bytes back; one this import added goes.
         for (const std::string& copy : copiesWritten) {
-            bool keptBeforeToo = false;
-            for (const KeptEntry& entry : keptBefore.Entries())
-                keptBeforeToo =
-                    keptBeforeToo || (!IsRunKeyPlace(entry.place) && SameTextAscii(KeptCopyOf(entry), copy));
-            if (!keptBeforeToo)
+            if (const KeptEntry* before = ShortcutKeptAs(keptBefore, copy))
+                (void)WriteKeptShortcut(*before, copy);
+            else
                 DeleteFileA(copy.c_str());
         }
         kept_ = keptBefore;

@@ -144,6 +144,8 @@ class TFrmMain : public TForm {
     std::string KeptIndexFile();
     std::string KeptShortcutFolder(EntryPlace place);
     std::string KeptCopyOf(const KeptEntry& shortcut);
+    // The shortcut entry of the store whose kept copy is file, if any.
+    const KeptEntry* ShortcutKeptAs(const KeptEntries& store, const std::string& file);
     void LoadKept();
     [[nodiscard]] bool SaveKept();
     void LinkRowsToKept();

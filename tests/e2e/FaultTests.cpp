@@ -328,6 +328,39 @@ TEST_F(Fault, AShortcutThatCannotBeDeletedStaysAndIsHeldByTableAndBackupToo) {
     EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Held.lnk"});
 }
 
+// A shortcut taken before comes back (its installer wrote it again) while its kept copy cannot be
+// replaced: it stays in Windows, and what the first import kept of it stays too, byte for byte.
+TEST_F(Fault, AShortcutThatComesBackKeepsItsFirstOriginalWhenTheCopyCannotBeReplaced) {
+    const std::string shortcut = StartupFolder() + "Free.lnk";
+    testsupport::SaveShortcut(shortcut, Program("free.exe"), "-first");
+    const std::optional<std::string> first = ReadWholeFile(shortcut);
+    ASSERT_TRUE(first.has_value());
+    PrepareALaterRun();
+    {
+        Process app = StartSequora();
+        MainWindow main = WaitForMainWindow(app);
+        ASSERT_NE(main.window, nullptr);
+        CloseAndWait(app, main);
+    }
+    const std::string copy = DataFolder() + "originals\\Startup\\Free.lnk";
+    const std::string store = DataFolder() + "originals\\StartUpOriginals.txt";
+    const std::string storedName = "46007200650065002e006c006e006b00";  // "Free.lnk" as the store writes it
+    ASSERT_EQ(ReadWholeFile(copy), first);
+    ASSERT_TRUE(Contains(ReadWholeFile(store), storedName));
+    ASSERT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{});
+
+    testsupport::SaveShortcut(shortcut, Program("free.exe"), "-second");
+    ASSERT_TRUE(SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_READONLY));
+    Process app = StartSequora();
+    MainWindow main = WaitForMainWindow(app);
+    ASSERT_NE(main.window, nullptr);
+    CloseAndWait(app, main);
+    SetFileAttributesA(copy.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(FilesIn(StartupFolder()), std::vector<std::string>{"Free.lnk"}) << "not taken without its copy";
+    EXPECT_EQ(ReadWholeFile(copy), first);
+    EXPECT_TRUE(Contains(ReadWholeFile(store), storedName)) << "the first original is still kept";
+}
+
 // A thousand Run values all come in at a later run's import, in their order, delays from 5 on;
 // the Run key keeps only the program's own value, and table file and backup hold every one.
 TEST_F(Fault, AThousandRunValuesAreAllImported) {
