@@ -5,7 +5,6 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <vector>
 
 #include "common/ShellLink.h"
 #include "common/Win32Handles.h"
@@ -78,45 +77,23 @@ LaunchResult LaunchShortcut(const std::string& file) {
     if (!link)
         return Execute(nullptr, shortcut, {}, {}, SW_SHOWNORMAL);
 
-    DWORD flags = 0;
-    ComPtr<IShellLinkDataList> data;
-    if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, data.PutVoid())))
-        data->GetFlags(&flags);
-    std::vector<wchar_t> buffer(32768, L'\0');
-    std::wstring target;
-    if (link->GetPath(buffer.data(), static_cast<int>(buffer.size()), nullptr, 0) == S_OK)
-        target = buffer.data();
+    const ShellLinkFields fields = ReadShellLinkFields(*link.Get(), 0);
     // A shortcut that asks for administrator rights would hold the sequence at the system's
     // consent prompt; Windows does not start one at log-on either.
-    if (flags & SLDF_RUNAS_USER)
+    if (fields.flags & SLDF_RUNAS_USER)
         return LaunchResult{false, ERROR_ELEVATION_REQUIRED};
-    if (target.empty() || (flags & SLDF_HAS_DARWINID))
+    if (fields.target.empty() || (fields.flags & SLDF_HAS_DARWINID))
         return Execute(nullptr, shortcut, {}, {}, SW_SHOWNORMAL);
 
     // Wine's shell ignores a shortcut's window state when it opens one; Windows applies it.
     // Starting the target with what the shortcut stores behaves as Windows does on both.
-    buffer.assign(buffer.size(), L'\0');
-    std::wstring args;
-    if (SUCCEEDED(link->GetArguments(buffer.data(), static_cast<int>(buffer.size()))))
-        args = buffer.data();
-    buffer.assign(buffer.size(), L'\0');
-    std::wstring folder;
-    if (SUCCEEDED(link->GetWorkingDirectory(buffer.data(), static_cast<int>(buffer.size()))))
-        folder = ExpandW(buffer.data());
-    int show = SW_SHOWNORMAL;
-    if (FAILED(link->GetShowCmd(&show)))
-        show = SW_SHOWNORMAL;
-    return Execute(nullptr, ExpandW(target), args, folder, show);
+    return Execute(nullptr, ExpandW(fields.target), fields.arguments, ExpandW(fields.workingFolder),
+                   fields.show);
 }
 
 std::string ShortcutWorkingFolder(const std::string& file) {
     const ComPtr<IShellLinkW> link = LoadShellLink(AnsiToWide(file));
-    if (!link)
-        return {};
-    std::vector<wchar_t> buffer(32768, L'\0');
-    if (FAILED(link->GetWorkingDirectory(buffer.data(), static_cast<int>(buffer.size()))))
-        return {};
-    return NarrowLossy(buffer.data());
+    return link ? NarrowLossy(ReadShellLinkFields(*link.Get(), 0).workingFolder) : std::string();
 }
 
 // A program named in an unquoted Run value, found as CreateProcess finds it: a name with a folder

@@ -185,14 +185,9 @@ ShortcutInfo ReadShortcut(const std::wstring& file) {
     if (!link)
         return info;
     info.loaded = true;
-    // Larger than any Windows path or command line, so that nothing stored is cut short.
-    std::vector<wchar_t> buffer(32768, L'\0');
-    // No search for a moved target and no user interface: only what the shortcut stores.
-    if (link->GetPath(buffer.data(), static_cast<int>(buffer.size()), nullptr, SLGP_SHORTPATH) == S_OK)
-        info.target = buffer.data();
-    buffer.assign(buffer.size(), L'\0');
-    if (SUCCEEDED(link->GetArguments(buffer.data(), static_cast<int>(buffer.size()))))
-        info.args = buffer.data();
+    ShellLinkFields fields = ReadShellLinkFields(*link.Get(), SLGP_SHORTPATH);
+    info.target = std::move(fields.target);
+    info.args = std::move(fields.arguments);
     return info;
 }
 

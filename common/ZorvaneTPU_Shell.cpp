@@ -128,6 +128,27 @@ ComPtr<IShellLinkW> LoadShellLink(const std::wstring& file) {
     return link;
 }
 
+ShellLinkFields ReadShellLinkFields(IShellLinkW& link, DWORD pathFlags) {
+    ShellLinkFields fields;
+    // Larger than any Windows path or command line, so that nothing stored is cut short.
+    std::vector<wchar_t> buffer(32768, L'\0');
+    const int size = static_cast<int>(buffer.size());
+    if (link.GetPath(buffer.data(), size, nullptr, pathFlags) == S_OK)
+        fields.target = buffer.data();
+    buffer.assign(buffer.size(), L'\0');
+    if (SUCCEEDED(link.GetArguments(buffer.data(), size)))
+        fields.arguments = buffer.data();
+    buffer.assign(buffer.size(), L'\0');
+    if (SUCCEEDED(link.GetWorkingDirectory(buffer.data(), size)))
+        fields.workingFolder = buffer.data();
+    if (FAILED(link.GetShowCmd(&fields.show)))
+        fields.show = SW_SHOWNORMAL;
+    ComPtr<IShellLinkDataList> data;
+    if (SUCCEEDED(link.QueryInterface(IID_IShellLinkDataList, data.PutVoid())))
+        data->GetFlags(&fields.flags);
+    return fields;
+}
+
 bool ExecuteFile(const std::string& target, const std::string& params) {
     HINSTANCE result = ShellExecuteA(nullptr, "open", target.c_str(),
                                      params.empty() ? nullptr : params.c_str(), nullptr, SW_SHOWNORMAL);
