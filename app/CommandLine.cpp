@@ -1,13 +1,11 @@
 #include "app/CommandLine.h"
 
+#include "common/ZorvaneText.h"
+
 namespace {
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
-}
-
-bool IsBlankOrControl(char c) {
-    return static_cast<unsigned char>(c) <= ' ';
 }
 
 }  // namespace
@@ -24,10 +22,7 @@ bool SplitUnquotedCommandLine(const std::string& commandLine,
                               std::string& path,
                               std::string& params) {
     size_t first = 0, last = commandLine.size();
-    while (first < last && IsBlankOrControl(commandLine[first]))
-        ++first;
-    while (last > first && IsBlankOrControl(commandLine[last - 1]))
-        --last;
+    TrimBlanksAndControls(commandLine, first, last);
     if (first == last || commandLine[first] == '"')
         return false;
 

@@ -118,6 +118,13 @@ std::string ExpandCRLF(const std::string& text) {
     return ReplaceAll(result, "CRLF", "\r\n");
 }
 
+void TrimBlanksAndControls(const std::string& text, size_t& first, size_t& last) {
+    while (first < last && IsBlankOrControl(text[first]))
+        ++first;
+    while (last > first && IsBlankOrControl(text[last - 1]))
+        --last;
+}
+
 void SeparatePathFromParams(const std::string& commandLine, std::string& path, std::string& params) {
     path.clear();
     params.clear();
@@ -125,10 +132,7 @@ void SeparatePathFromParams(const std::string& commandLine, std::string& path, s
 
     size_t first = 0;
     size_t last = commandLine.size();
-    while (first < last && IsBlankOrControl(commandLine[first]))
-        ++first;
-    while (last > first && IsBlankOrControl(commandLine[last - 1]))
-        --last;
+    TrimBlanksAndControls(commandLine, first, last);
     // A line of blanks only names nothing: both results stay empty.
     if (first == last)
         return;

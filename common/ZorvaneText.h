@@ -18,6 +18,9 @@ int32_t StrToInt(const std::string& text);
 // ---- Text routines ---------------------------------------------------------------------------
 std::string IntToText(int32_t value);
 std::string ExpandCRLF(const std::string& text);
+// Narrows [first, last) of text to leave out the blanks and control characters at both ends.
+void TrimBlanksAndControls(const std::string& text, size_t& first, size_t& last);
+
 // Raises EAssertionFailed "SeparatePathFromParams -> Length=0" for an empty command line.
 void SeparatePathFromParams(const std::string& commandLine, std::string& path, std::string& params);
 std::string ExtractOnlyName(const std::string& path);
