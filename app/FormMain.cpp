@@ -1166,8 +1166,7 @@ void TFrmMain::Import(bool automatic) {
             return;
         }
         // On disk at once: a start that follows a crash or a power cut knows the user's answer.
-        (void)RegWriteBool(HKEY_CURRENT_USER, std::string("Software\\Zorvane\\") + kSection, kImportConfirmed,
-                           true, false, true);
+        AppWriteBool(kSection, kImportConfirmed, true, false);
     }
     CommitEdit();
 

@@ -38,7 +38,8 @@ bool RegReadBool(HKEY root,
 int32_t AppReadInteger(const std::string& section, const std::string& name, int32_t defaultValue);
 bool AppReadBool(const std::string& section, const std::string& name, bool defaultValue);
 void AppWriteInteger(const std::string& section, const std::string& name, int32_t value);
-void AppWriteBool(const std::string& section, const std::string& name, bool value);
+// lazyWrite false: on disk before it returns, for what a crash or a power cut must not lose.
+void AppWriteBool(const std::string& section, const std::string& name, bool value, bool lazyWrite = true);
 bool AppSettingsExist(const std::string& section);
 // A text value (REG_SZ) of the section; the default when it is missing. Raises
 // ERegistryException "Invalid data type for '%s'" for a value that is no text.

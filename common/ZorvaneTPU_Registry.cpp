@@ -146,8 +146,8 @@ void AppWriteInteger(const std::string& section, const std::string& name, int32_
     static_cast<void>(RegWriteInteger(HKEY_CURRENT_USER, SettingsKeyPath(section), name, value, true, true));
 }
 
-void AppWriteBool(const std::string& section, const std::string& name, bool value) {
-    static_cast<void>(RegWriteBool(HKEY_CURRENT_USER, SettingsKeyPath(section), name, value, true, true));
+void AppWriteBool(const std::string& section, const std::string& name, bool value, bool lazyWrite) {
+    static_cast<void>(RegWriteBool(HKEY_CURRENT_USER, SettingsKeyPath(section), name, value, lazyWrite, true));
 }
 
 bool AppSettingsExist(const std::string& section) {
