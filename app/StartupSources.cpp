@@ -123,14 +123,20 @@ std::vector<RawValue> ReadAllValues(HKEY key) {
     return values;
 }
 
-bool IsDisabled(HKEY root, const char* approvedKey, const std::string& name) {
-    RegKey key = OpenRegKey(root, approvedKey, false, KEY_QUERY_VALUE);
-    if (!key)
+// Windows' own start-up settings of a place, opened once for all its entries (empty when there are
+// none).
+RegKey OpenStartupApproved(EntryPlace place, const char* approvedKey) {
+    return OpenRegKey(IsMachinePlace(place) ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, approvedKey, false,
+                      KEY_QUERY_VALUE);
+}
+
+bool IsDisabled(const RegKey& approved, const std::string& name) {
+    if (!approved)
         return false;
     BYTE first[16];
     DWORD length = sizeof first;
     DWORD type = REG_NONE;
-    const LONG result = RegQueryValueExA(key.Get(), name.c_str(), nullptr, &type, first, &length);
+    const LONG result = RegQueryValueExA(approved.Get(), name.c_str(), nullptr, &type, first, &length);
     if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA)
         return false;
     return IsDisabledByStartupApproved(std::string(reinterpret_cast<char*>(first), length > 0 ? 1 : 0));
@@ -217,12 +223,15 @@ std::string PlaceFolder(EntryPlace place) {
 }
 
 PlaceAccess StartupSources::ReadRunKey(EntryPlace place) {
-    RegKey key = OpenPlaceKey(place, KEY_QUERY_VALUE, false);
+    // With the right to change it where the process has it, else to read it only.
+    RegKey key = OpenPlaceKey(place, KEY_QUERY_VALUE | KEY_SET_VALUE, false);
+    const bool changeable = static_cast<bool>(key);
+    if (!key)
+        key = OpenPlaceKey(place, KEY_QUERY_VALUE, false);
     if (!key)
         return PlaceAccess::Missing;
-    const bool changeable = static_cast<bool>(OpenPlaceKey(place, KEY_QUERY_VALUE | KEY_SET_VALUE, false));
-    const bool machine = IsMachinePlace(place);
-    const char* approved = place == EntryPlace::MachineRun32 ? kStartupApprovedRun32 : kStartupApprovedRun;
+    const RegKey approved = OpenStartupApproved(
+        place, place == EntryPlace::MachineRun32 ? kStartupApprovedRun32 : kStartupApprovedRun);
 
     for (RawValue& value : ReadAllValues(key.Get())) {
         SourceEntry source;
@@ -246,8 +255,7 @@ PlaceAccess StartupSources::ReadRunKey(EntryPlace place) {
         }
         entry.unrepresentable = !representable;
         entry.placeReadOnly = !changeable;
-        entry.disabledByWindows =
-            IsDisabled(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, approved, original.name);
+        entry.disabledByWindows = IsDisabled(approved, original.name);
         entries_.push_back(std::move(source));
     }
     return changeable ? PlaceAccess::Changeable : PlaceAccess::ReadOnly;
@@ -257,6 +265,7 @@ PlaceAccess StartupSources::AddShortcuts(const std::vector<std::string>& files,
                                          EntryPlace place,
                                          const std::string& keptFolder) {
     const bool machine = IsMachinePlace(place);
+    const RegKey approved = OpenStartupApproved(place, kStartupApprovedFolder);
     bool changeable = !RefusedBySeam(place);
     for (const std::string& file : files) {
         SourceEntry source;
@@ -293,8 +302,7 @@ PlaceAccess StartupSources::AddShortcuts(const std::vector<std::string>& files,
         }
         entry.placeReadOnly = !deletable;
         changeable = changeable && deletable;
-        entry.disabledByWindows =
-            IsDisabled(machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kStartupApprovedFolder, fileName);
+        entry.disabledByWindows = IsDisabled(approved, fileName);
         entries_.push_back(std::move(source));
     }
     return changeable ? PlaceAccess::Changeable : PlaceAccess::ReadOnly;
