@@ -189,7 +189,6 @@ class TakeOver : public ScenarioTest {
         if (HasFatalFailure())
             return;
         windowsLog_ = ProgramFolder() + "windows-launches.txt";
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     }
 
     void TearDown() override {
@@ -207,10 +206,8 @@ class TakeOver : public ScenarioTest {
                 RegCloseKey(key);
             }
         }
-        if (RunningUnderWine()) {
+        if (RunningUnderWine())
             ScenarioTest::TearDown();
-            CoUninitialize();
-        }
     }
 
     // A copy of the launch recorder at a real-looking place, its folders made as needed; an

@@ -163,13 +163,7 @@ std::string AccessibleValue(IAccessible* parent, const VARIANT& child) {
     BSTR value = nullptr;
     if (!object || FAILED(object->get_accValue(ChildId(id), &value)) || !value)
         return {};
-    const int length = static_cast<int>(SysStringLen(value));
-    std::string text;
-    if (length > 0) {
-        const int bytes = WideCharToMultiByte(CP_ACP, 0, value, length, nullptr, 0, nullptr, nullptr);
-        text.assign(static_cast<size_t>(std::max(bytes, 0)), '\0');
-        WideCharToMultiByte(CP_ACP, 0, value, length, text.data(), bytes, nullptr, nullptr);
-    }
+    std::string text = NarrowText(value, static_cast<int>(SysStringLen(value)));
     SysFreeString(value);
     return text;
 }
@@ -210,6 +204,20 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+std::string NarrowText(const wchar_t* text, int length) {
+    if (!text || length == 0)
+        return {};
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0)
+        return {};
+    std::string result(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, length, result.data(), bytes, nullptr, nullptr);
+    // Up to the terminator: it was counted, and is no part of the text.
+    if (length < 0)
+        result.pop_back();
+    return result;
+}
+
 std::string HostPathToWindows(const std::string& path) {
     if (path.empty() || path[0] != '/')
         return path;
@@ -218,10 +226,7 @@ std::string HostPathToWindows(const std::string& path) {
     FARPROC entry = kernel ? GetProcAddress(kernel, "wine_get_dos_file_name") : nullptr;
     auto toDos = reinterpret_cast<DosNameFunction>(reinterpret_cast<void*>(entry));
     if (WCHAR* wide = toDos ? toDos(path.c_str()) : nullptr) {
-        int length = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-        std::string result(length > 0 ? static_cast<size_t>(length - 1) : 0, '\0');
-        if (length > 0)
-            WideCharToMultiByte(CP_ACP, 0, wide, -1, result.data(), length, nullptr, nullptr);
+        std::string result = NarrowText(wide);
         HeapFree(GetProcessHeap(), 0, wide);
         if (!result.empty())
             return result;

@@ -110,6 +110,10 @@ HWND FindButton(HWND parent, const std::string& caption);
 
 // ---- Reading windows ---------------------------------------------------------------------------
 
+// UTF-16 text (length characters, or up to its terminator for -1) in the ANSI code page, as the
+// window texts are read.
+std::string NarrowText(const wchar_t* text, int length = -1);
+
 // The text a window answers to WM_GETTEXT, also for controls of another process. Empty when the
 // window does not answer.
 std::string WindowText(HWND window, DWORD timeoutMs = 5000);
