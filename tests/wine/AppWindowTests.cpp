@@ -18,6 +18,7 @@
 #include "app/FormMain.h"
 #include "common/ZorvaneTPU.h"
 #include "tests/wine/CommonTestSupport.h"
+#include "tests/wine/GuiTestSupport.h"
 
 namespace {
 
@@ -26,14 +27,6 @@ constexpr const char* kDpiVariable = "SEQUORA_TEST_DPI";
 int ExpectedDpi() {
     const char* dpi = std::getenv(kDpiVariable);
     return dpi ? std::atoi(dpi) : 96;
-}
-
-void Settle() {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 150) {
-        Application.ProcessMessages();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
 }
 
 void ForEachControl(TWinControl& parent, const std::function<void(TControl&)>& visit) {
@@ -112,7 +105,7 @@ void ResizeClient(TForm& form, int width, int height) {
     SetWindowPos(form.Handle(), nullptr, 0, 0, window.right - window.left - client.right + form.Scale(width),
                  window.bottom - window.top - client.bottom + form.Scale(height),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOSENDCHANGING);
-    Settle();
+    PumpFor(150);
 }
 
 RECT OnScreen(TControl& control) {
@@ -121,27 +114,21 @@ RECT OnScreen(TControl& control) {
     return rect;
 }
 
-class MainWindow : public testing::Test {
+class MainWindow : public GuiTest {
   protected:
-    static void SetUpTestSuite() {
-        static const bool initialized = [] {
-            Application.Initialize();
-            return true;
-        }();
-        (void)initialized;
-    }
 
     // The window as the program starts it, without running its OnCreate (which reads the
     // settings and the table): the size the first run gives it, the run button shown with its
     // longer caption.
     void SetUp() override {
+        GuiTest::SetUp();
         form = std::make_unique<TFrmMain>(nullptr);
         ASSERT_NE(form->Handle(), nullptr);
         ASSERT_EQ(form->Dpi(), ExpectedDpi()) << "the system DPI this run is for";
         form->SetBounds(100, 100, 1000, 420);
         form->btnStop->SetVisible(true);
         form->UpdateRunButton();
-        Settle();
+        PumpFor(150);
     }
 
     void ExpectCaptionsFit() {
@@ -229,7 +216,7 @@ TEST_F(MainWindow, StripAndSideBarKeepTheirAnchoringWhenResized) {
 
     // Narrower than the captions allow, the window takes the narrowest width that holds them.
     form->SetClientSize(600, height);
-    Settle();
+    PumpFor(150);
     EXPECT_EQ(form->ClientWidth(), form->MinClientWidth());
     ExpectNoOverlap();
 }
@@ -255,7 +242,7 @@ TEST_F(MainWindow, CaptionsFitAgainAfterTheirFontOrTextChanges) {
     const RECT shown = OnScreen(*form);
     SendMessageA(form->Handle(), WM_DPICHANGED, MAKEWPARAM(form->Dpi(), form->Dpi()),
                  reinterpret_cast<LPARAM>(&shown));
-    Settle();
+    PumpFor(150);
     ExpectCaptionsFit();
     ExpectNoOverlap();
 }
