@@ -14,22 +14,15 @@ namespace wingui_detail {
 AccessibleObject::AccessibleObject(TControl& control, HWND hwnd) : control_(&control), hwnd_(hwnd) {
     // Without the standard object the questions about the window's place and neighbours go
     // unanswered; the control's own ones still work.
-    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
-                                         reinterpret_cast<void**>(&standard_))))
-        standard_ = nullptr;
+    if (FAILED(CreateStdAccessibleObject(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard_.PutVoid())))
+        standard_ = ComPtr<IAccessible>();
 }
 
-AccessibleObject::~AccessibleObject() {
-    if (standard_)
-        standard_->Release();
-}
+AccessibleObject::~AccessibleObject() = default;
 
 void AccessibleObject::Disconnect() {
     control_ = nullptr;
-    if (standard_) {
-        standard_->Release();
-        standard_ = nullptr;
-    }
+    standard_ = ComPtr<IAccessible>();
     // Clients in other processes hold proxies of this object; they are told it is gone.
     CoDisconnectObject(static_cast<IUnknown*>(this), 0);
 }

@@ -225,7 +225,7 @@ class AccessibleObject final : public IAccessible {
     LONG references_ = 1;
     TControl* control_;
     HWND hwnd_;
-    IAccessible* standard_ = nullptr;  // the system's object for the window
+    ComPtr<IAccessible> standard_;  // the system's object for the window
 };
 
 }  // namespace wingui_detail
